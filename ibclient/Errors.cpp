@@ -1,0 +1,215 @@
+#include "Errors.h"
+
+#include "GdsLibrary.h"
+#include "TraceHook.h"
+
+#include <QHash>
+
+#include <cstring>
+#include <vector>
+
+Exception::Exception(QString message)
+    : FMessage(std::move(message))
+    , FWhat(FMessage.toUtf8())
+{
+}
+
+EOSError::EOSError(int errorCode, QString message)
+    : Exception(std::move(message))
+    , FErrorCode(errorCode)
+{
+}
+
+EIBError::EIBError(int sqlCode, QString message)
+    : EDatabaseError(std::move(message))
+    , FSQLCode(sqlCode)
+{
+}
+
+EIBError::EIBError(int sqlCode, int ibErrorCode, QString message)
+    : EDatabaseError(std::move(message))
+    , FSQLCode(sqlCode)
+    , FIBErrorCode(ibErrorCode)
+{
+}
+
+QString ClientErrorMessage(int code)
+{
+    static const QHash<int, QString> table = {
+        {ibxeGDSLibraryNotFound,
+         QStringLiteral("InterBase library gds32.dll not found in the path. Please install InterBase to use this "
+                        "functionality")},
+        {ibxeIB60feature,
+         QStringLiteral("%s is an InterBase 6 function. Please upgrade to InterBase 6 to use this functonality")},
+        {ibxeOperationCancelled, QStringLiteral("Operation cancelled at user's request")},
+        {ibxeDPBConstantNotSupported, QStringLiteral("DPB Constant (isc_dpb_%s) is unsupported")},
+        {ibxeDatabaseClosed, QStringLiteral("Cannot perform operation -- DB is not open")},
+        {ibxeDatabaseOpen, QStringLiteral("Cannot perform operation -- DB is currently open")},
+        {ibxeDatabaseNameMissing, QStringLiteral("Database name is missing")},
+        {ibxeSPBConstantNotSupported, QStringLiteral("SPB Constant Not supported")},
+        {ibxeSPBConstantUnknown, QStringLiteral("SPB Constant Unknown")},
+        {ibxeServiceActive, QStringLiteral("Cannot perform operation -- service is not attached")},
+        {ibxeServiceInActive, QStringLiteral("Cannot perform operation -- service is attached")},
+        {ibxeServerNameMissing, QStringLiteral("Server Name Missing")},
+        {ibxeQueryParamsError, QStringLiteral("Query Parameters missing or incorrect")},
+        {ibxeStartParamsError, QStringLiteral("start Parameters missing or incorrect")},
+        {ibxeOutputParsingError, QStringLiteral("Unexpected Output buffer value")},
+        {ibxeDPBConstantUnknown, QStringLiteral("DPB Constant (%s) is unknown")},
+        {ibxeParamValueTooLong, QStringLiteral("Parameter value too long: %s")},
+        {ibxeParamBlockTooLong, QStringLiteral("Parameter block too long: %s")},
+    };
+    return table.value(code);
+}
+
+namespace {
+
+thread_local gds::StatusVector statusVector{};
+
+QString FormatMessage(const QString& format, const QStringList& arguments)
+{
+    QString text;
+    int next = 0;
+    for (int i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'%' && i + 1 < format.size() && (format.at(i + 1) == u's' || format.at(i + 1) == u'd')) {
+            if (next < arguments.size())
+                text += arguments.at(next);
+            ++next;
+            ++i;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+gds::Status* CurrentStatusVector()
+{
+    return statusVector.data();
+}
+
+QString StatusVectorMessage()
+{
+    IGDSLibrary& library = ClientLibrary();
+    QString text;
+    gds::Status* cursor = CurrentStatusVector();
+    std::vector<char> buffer(20480);
+    for (;;) {
+        std::memset(buffer.data(), 0, buffer.size());
+        if (library.isc_interprete(buffer.data(), &cursor) <= 0)
+            break;
+        if (!text.isEmpty() && text.back() != QChar(10))
+            text += QStringLiteral("\r\n");
+        text += FromClientText(buffer.data());
+    }
+    if (!text.isEmpty() && text.back() == u'.')
+        text.chop(1);
+    return text;
+}
+
+void RaiseServerError()
+{
+    gds::Status* vector = CurrentStatusVector();
+    const int errorCode = static_cast<int>(vector[1]);
+    const int sqlCode = ClientLibrary().isc_sqlcode(vector);
+    const QString text = StatusVectorMessage();
+    MonitorHook().SendError(QString::number(sqlCode) + u' ' + QString::number(errorCode) + u' ' + text);
+    if (sqlCode == -551)
+        throw EIBInterBaseRoleError(sqlCode, errorCode, text);
+    throw EIBInterBaseError(sqlCode, errorCode, text);
+}
+
+void RaiseClientError(int code, const QStringList& arguments)
+{
+    const QString text = FormatMessage(ClientErrorMessage(code), arguments);
+    MonitorHook().SendError(text);
+    throw EIBClientError(code, 0, text);
+}
+
+bool StatusHasCode(std::initializer_list<gds::Status> codes)
+{
+    const gds::Status* word = CurrentStatusVector();
+    const gds::Status* const end = word + gds::StatusLength;
+    while (word < end && *word != 0) {
+        if (*word == 1 || *word == 4) {
+            ++word;
+            if (word >= end)
+                break;
+            for (gds::Status code : codes) {
+                if (*word == code)
+                    return true;
+            }
+            ++word;
+        } else if (*word == 3) {
+            word += 3;
+        } else {
+            word += 2;
+        }
+    }
+    return false;
+}
+
+gds::Status CheckStatus(gds::Status errCode, bool raiseError)
+{
+    if (raiseError && errCode > 0)
+        RaiseServerError();
+    return errCode;
+}
+
+int StrToInt(const QString& text)
+{
+    auto fail = [&]() -> int {
+        throw EConvertError(QStringLiteral("''%1'' is not a valid integer value").arg(text));
+    };
+    int i = 0;
+    const int n = text.size();
+    while (i < n && text.at(i) == u' ')
+        ++i;
+    bool negative = false;
+    if (i < n && (text.at(i) == u'-' || text.at(i) == u'+')) {
+        negative = text.at(i) == u'-';
+        ++i;
+    }
+    int base = 10;
+    if (i < n && text.at(i) == u'$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && text.at(i) == u'0' && (text.at(i + 1) == u'x' || text.at(i + 1) == u'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= n)
+        return fail();
+    qint64 value = 0;
+    for (; i < n; ++i) {
+        const int digit = QChar(text.at(i)).isDigit() && text.at(i).unicode() < 128 ? text.at(i).unicode() - '0'
+                          : base == 16 && text.at(i).toLower() >= u'a' && text.at(i).toLower() <= u'f'
+                              ? text.at(i).toLower().unicode() - 'a' + 10
+                              : -1;
+        if (digit < 0)
+            return fail();
+        value = value * base + digit;
+        // Hexadecimal texts may give the full 32-bit pattern; decimal must fit the signed range.
+        if (value > (base == 16 ? qint64(0xFFFFFFFF) : qint64(0x80000000)))
+            return fail();
+    }
+    if (base == 16)
+        value = static_cast<qint32>(static_cast<quint32>(value));
+    if (negative)
+        value = -value;
+    if (value > 0x7FFFFFFF || value < -qint64(0x80000000))
+        return fail();
+    return static_cast<int>(value);
+}
+
+QByteArray ToClientText(const QString& text)
+{
+    return text.toLocal8Bit();
+}
+
+QString FromClientText(const char* text)
+{
+    return QString::fromLocal8Bit(text);
+}

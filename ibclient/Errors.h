@@ -1,0 +1,141 @@
+#pragma once
+// Exceptions of the client layer, the status vector and the one path from a
+// failed client call (or a client-side check) to an exception.
+
+#include "GdsTypes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+#include <initializer_list>
+
+// The general exception: every failure of this system is one.
+class Exception : public std::exception {
+public:
+    explicit Exception(QString message);
+    const QString& Message() const { return FMessage; }
+    // Name of the failure's class, as reports show it.
+    virtual const char* ClassName() const { return "Exception"; }
+    const char* what() const noexcept override { return FWhat.constData(); }
+
+private:
+    QString FMessage;
+    QByteArray FWhat;
+};
+
+// A text that is not an integer.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+    const char* ClassName() const override { return "EConvertError"; }
+};
+
+// An operating-system call failed; carries the platform's error code.
+class EOSError : public Exception {
+public:
+    EOSError(int errorCode, QString message);
+    int ErrorCode() const { return FErrorCode; }
+    const char* ClassName() const override { return "EOSError"; }
+
+private:
+    int FErrorCode;
+};
+
+class EDatabaseError : public Exception {
+public:
+    using Exception::Exception;
+    const char* ClassName() const override { return "EDatabaseError"; }
+};
+
+class EIBError : public EDatabaseError {
+public:
+    EIBError(int sqlCode, QString message);
+    EIBError(int sqlCode, int ibErrorCode, QString message);
+    int SQLCode() const { return FSQLCode; }
+    int IBErrorCode() const { return FIBErrorCode; }
+    const char* ClassName() const override { return "EIBError"; }
+
+private:
+    int FSQLCode = 0;
+    int FIBErrorCode = 0;
+};
+
+// A failed client call, built from the status vector.
+class EIBInterBaseError : public EIBError {
+public:
+    using EIBError::EIBError;
+    const char* ClassName() const override { return "EIBInterBaseError"; }
+};
+
+// The same for SQL code -551; a sibling of EIBInterBaseError, not a child.
+class EIBInterBaseRoleError : public EIBError {
+public:
+    using EIBError::EIBError;
+    const char* ClassName() const override { return "EIBInterBaseRoleError"; }
+};
+
+// An error detected by this layer; SQLCode holds the client error code.
+class EIBClientError : public EIBError {
+public:
+    using EIBError::EIBError;
+    const char* ClassName() const override { return "EIBClientError"; }
+};
+
+class EIBPlanError : public EIBError {
+public:
+    using EIBError::EIBError;
+    const char* ClassName() const override { return "EIBPlanError"; }
+};
+
+// The client error codes of this system.
+enum TIBClientError {
+    ibxeGDSLibraryNotFound = 1,
+    ibxeIB60feature = 3,
+    ibxeOperationCancelled = 10,
+    ibxeDPBConstantNotSupported = 11,
+    ibxeDatabaseClosed = 15,
+    ibxeDatabaseOpen = 16,
+    ibxeDatabaseNameMissing = 17,
+    ibxeSPBConstantNotSupported = 88,
+    ibxeSPBConstantUnknown = 89,
+    ibxeServiceActive = 90,
+    ibxeServiceInActive = 91,
+    ibxeServerNameMissing = 92,
+    ibxeQueryParamsError = 93,
+    ibxeStartParamsError = 94,
+    ibxeOutputParsingError = 95,
+    ibxeDPBConstantUnknown = 114,
+    // Refusals of this implementation, for values that a block cannot carry.
+    ibxeParamValueTooLong = 122,
+    ibxeParamBlockTooLong = 123,
+};
+
+// The table's message for a client error code, placeholders unfilled.
+QString ClientErrorMessage(int code);
+
+// The calling thread's status vector.
+gds::Status* CurrentStatusVector();
+
+// The message that the status vector's texts make: joined by CR LF, without
+// one final full stop.
+QString StatusVectorMessage();
+
+[[noreturn]] void RaiseServerError();
+// Raises EIBClientError for a table entry; "%s" and "%d" take the arguments in turn.
+[[noreturn]] void RaiseClientError(int code, const QStringList& arguments = {});
+
+// Whether the calling thread's status vector holds one of the codes.
+bool StatusHasCode(std::initializer_list<gds::Status> codes);
+
+// The rule every object applies to the status of a finished client call.
+gds::Status CheckStatus(gds::Status errCode, bool raiseError);
+
+// Text to integer: leading blanks and a sign allowed, "$" or "0x" for
+// hexadecimal; anything else raises EConvertError.
+int StrToInt(const QString& text);
+
+// 8-bit text across the client library is the system locale's encoding.
+QByteArray ToClientText(const QString& text);
+QString FromClientText(const char* text);

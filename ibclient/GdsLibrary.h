@@ -1,0 +1,37 @@
+#pragma once
+// The one process-wide binding of the database client library.
+
+#include "GdsTypes.h"
+
+#include <cstdint>
+#include <memory>
+
+// Client version as a fixed-point number: ten-thousandths (6.3 is 63000).
+using TClientVersion = std::int64_t;
+
+class IGDSLibrary {
+public:
+    virtual ~IGDSLibrary() = default;
+
+    // Loads the client library and resolves its entries (see TDynamicLibrary).
+    virtual void LoadIBLibrary() = 0;
+    // Releases the client library and the XML extension library.
+    virtual void FreeIBLibrary() = 0;
+    // Loads when nothing is loaded; tells whether a library is loaded afterwards.
+    virtual bool TryIBLoad() = 0;
+    // TryIBLoad, raising client error 1 when no library could be loaded.
+    virtual void CheckIBLoaded() = 0;
+    virtual TClientVersion GetIBClientVersion() = 0;
+
+#define GDS_FN(result, name, params, args) virtual result name params = 0;
+#include "GdsFunctions.inc"
+};
+
+// The binding every component takes when it is constructed. The first call
+// creates it (loading nothing); it lives until the process ends.
+IGDSLibrary& ClientLibrary();
+
+// Name of the client library file that the binding loads: the value of the
+// environment variable ZUR_CLIENT_LIBRARY when set, otherwise the platform's
+// client library, found through the platform's library search.
+const char* ClientLibraryFileName();

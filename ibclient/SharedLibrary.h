@@ -1,0 +1,29 @@
+#pragma once
+// Loading a shared library by file name and looking up its exports: the
+// platform's part of the binding.
+
+#include <QString>
+
+class SharedLibrary {
+public:
+    SharedLibrary() = default;
+    ~SharedLibrary() { Close(); }
+    SharedLibrary(const SharedLibrary&) = delete;
+    SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+    // Loads through the platform's library search; false when it fails.
+    bool Open(const char* fileName);
+    void Close();
+    bool IsOpen() const { return FHandle != nullptr; }
+    // The export, or null; a null leaves the platform's error for LastError*.
+    void* Symbol(const char* name);
+
+    // The platform's last error code and text, for a failed lookup.
+    int LastErrorCode() const { return FLastErrorCode; }
+    const QString& LastErrorText() const { return FLastErrorText; }
+
+private:
+    void* FHandle = nullptr;
+    int FLastErrorCode = 0;
+    QString FLastErrorText;
+};

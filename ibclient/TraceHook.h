@@ -1,0 +1,20 @@
+#pragma once
+// The trace hook. Texts would go to an external monitor program; this system
+// attaches none, so the hook drops every text.
+
+#include <QString>
+
+class IIBSQLMonitorHook {
+public:
+    virtual ~IIBSQLMonitorHook() = default;
+    virtual void SendError(const QString& msg) = 0;
+    virtual void DBConnect(const void* database) = 0;
+    virtual void DBDisconnect(const void* database) = 0;
+    virtual void ServiceAttach(const void* service) = 0;
+    virtual void ServiceDetach(const void* service) = 0;
+    virtual void ServiceQuery(const void* service) = 0;
+    virtual void ServiceStart(const void* service) = 0;
+};
+
+// The process-wide hook, created at its first use under a lock.
+IIBSQLMonitorHook& MonitorHook();

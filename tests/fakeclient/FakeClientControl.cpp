@@ -1,0 +1,83 @@
+#include "FakeClientControl.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+void* fakeLibrary()
+{
+    static void* handle = [] {
+        const char* name = std::getenv("ZUR_CLIENT_LIBRARY");
+        void* h = name ? dlopen(name, RTLD_NOW | RTLD_LOCAL) : nullptr;
+        if (!h)
+            throw std::runtime_error("the fake client library is not loadable (ZUR_CLIENT_LIBRARY)");
+        return h;
+    }();
+    return handle;
+}
+
+template <typename F> F resolve(const char* name)
+{
+    void* entry = dlsym(fakeLibrary(), name);
+    if (!entry)
+        throw std::runtime_error(std::string("fake client control missing: ") + name);
+    return reinterpret_cast<F>(entry);
+}
+
+} // namespace
+
+namespace fake {
+
+void Reset()
+{
+    resolve<void (*)()>("fake_reset")();
+}
+
+QStringList Calls()
+{
+    return QString::fromLatin1(resolve<const char* (*)()>("fake_log")()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+int CallCount(const char* function)
+{
+    return resolve<int (*)(const char*)>("fake_count")(function);
+}
+
+QByteArray LastBlock(const char* function)
+{
+    const char* bytes = nullptr;
+    const int length = resolve<int (*)(const char*, const char**)>("fake_last_block")(function, &bytes);
+    return QByteArray(bytes, length);
+}
+
+QByteArray LastName(const char* function)
+{
+    return QByteArray(resolve<const char* (*)(const char*)>("fake_last_text")(function));
+}
+
+void Fail(const char* function, long sqlCode, const std::vector<StatusText>& texts)
+{
+    std::vector<long> codes;
+    std::vector<const char*> strings;
+    for (const StatusText& t : texts) {
+        codes.push_back(t.code);
+        strings.push_back(t.text);
+    }
+    resolve<void (*)(const char*, long, int, const long*, const char* const*)>("fake_fail")(
+        function, sqlCode, static_cast<int>(codes.size()), codes.data(), strings.data());
+}
+
+void PushQueryReply(const QByteArray& reply)
+{
+    resolve<void (*)(const char*, int)>("fake_push_query_reply")(reply.constData(), reply.size());
+}
+
+void SetInfoReply(const QByteArray& reply)
+{
+    resolve<void (*)(const char*, int)>("fake_set_info_reply")(reply.constData(), reply.size());
+}
+
+} // namespace fake
