@@ -11,7 +11,8 @@ namespace testserver {
 
 QString ServerText()
 {
-    return QStringLiteral("localhost/3055:");
+    const QString port = qEnvironmentVariable("ZUR_FB_PORT", QStringLiteral("3055"));
+    return QStringLiteral("localhost/%1:").arg(port);
 }
 
 QString User()

@@ -6,7 +6,8 @@
 
 namespace testserver {
 
-// "localhost/3055:", the window's default server text.
+// "localhost/3055:", the window's default server text (another port when
+// ZUR_FB_PORT is set, for several developers on one machine).
 QString ServerText();
 QString User();
 QString Password();
