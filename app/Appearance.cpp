@@ -1,0 +1,8 @@
+#include "Appearance.h"
+
+#include <QWidget>
+
+void ApplyAppearance(QWidget& window)
+{
+    Q_UNUSED(window);
+}
