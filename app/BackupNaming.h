@@ -1,0 +1,34 @@
+#pragma once
+// The backup file's name, and the server name and protocol that the backup
+// and restore runs take from the server field.
+
+#include <QDate>
+#include <QString>
+
+// Today's local date; the one place the runs read it.
+QDate Today();
+// Fixes Today() for tests; an invalid date returns to the real clock.
+void SetTodayForTests(const QDate& date);
+
+// The database file's base name: the last element of the path (after its last
+// "\", "/" or ":"), cut just before its first "."; empty when it has no ".".
+QString BackupBaseName(const QString& databasePath);
+
+// executableDirectory + base name + date as "YYYYMMDD" + ".BKP", run together.
+QString BackupFileName(const QString& executableDirectory, const QString& databasePath, const QDate& date);
+
+// The service target of the backup run. tcp false means the protocol Local,
+// with no server name.
+struct TServiceTarget {
+    QString serverName;
+    bool tcp;
+};
+
+// The backup run's rule: when the field, trimmed of every character up to
+// code 32 at both ends, is not empty, the untrimmed field with its first ":"
+// removed over TCP; otherwise Local.
+TServiceTarget BackupServiceTarget(const QString& serverField);
+
+// The restore run's rule: the untrimmed field with its first ":" removed. The
+// run chooses TCP when the result is not empty.
+QString RestoreServerName(const QString& serverField);

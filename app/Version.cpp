@@ -1,0 +1,16 @@
+#include "Version.h"
+
+QString FormatFileVersion(quint32 versionMS, quint32 versionLS)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(versionMS >> 16)
+        .arg(versionMS & 0xFFFF)
+        .arg(versionLS >> 16)
+        .arg(versionLS & 0xFFFF);
+}
+
+QString Versao_Executavel()
+{
+    const TFileVersion version = StampedFileVersion();
+    return FormatFileVersion(version.versionMS, version.versionLS);
+}
