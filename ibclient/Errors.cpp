@@ -37,10 +37,10 @@ QString ClientErrorMessage(int code)
 {
     static const QHash<int, QString> table = {
         {ibxeGDSLibraryNotFound,
-         QStringLiteral("InterBase library gds32.dll not found in the path. Please install InterBase to use this "
-                        "functionality")},
+            QStringLiteral("InterBase library gds32.dll not found in the path. Please install InterBase to use this "
+                           "functionality")},
         {ibxeIB60feature,
-         QStringLiteral("%s is an InterBase 6 function. Please upgrade to InterBase 6 to use this functonality")},
+            QStringLiteral("%s is an InterBase 6 function. Please upgrade to InterBase 6 to use this functonality")},
         {ibxeOperationCancelled, QStringLiteral("Operation cancelled at user's request")},
         {ibxeDPBConstantNotSupported, QStringLiteral("DPB Constant (isc_dpb_%s) is unsupported")},
         {ibxeDatabaseClosed, QStringLiteral("Cannot perform operation -- DB is not open")},
@@ -57,6 +57,8 @@ QString ClientErrorMessage(int code)
         {ibxeDPBConstantUnknown, QStringLiteral("DPB Constant (%s) is unknown")},
         {ibxeParamValueTooLong, QStringLiteral("Parameter value too long: %s")},
         {ibxeParamBlockTooLong, QStringLiteral("Parameter block too long: %s")},
+        {ibxeNotInTransaction, QStringLiteral("Transaction is not active")},
+        {ibxeInTransaction, QStringLiteral("Transaction is active")},
     };
     return table.value(code);
 }
@@ -130,22 +132,23 @@ void RaiseClientError(int code, const QStringList& arguments)
 
 bool StatusHasCode(std::initializer_list<gds::Status> codes)
 {
-    const gds::Status* word = CurrentStatusVector();
-    const gds::Status* const end = word + gds::StatusLength;
-    while (word < end && *word != 0) {
-        if (*word == 1 || *word == 4) {
-            ++word;
-            if (word >= end)
+    // Clusters: type 1 (error code) and 4 (number) are compared, type 3 (counted
+    // string) carries two words, every other type one; type 0 ends the vector.
+    const gds::Status* vector = CurrentStatusVector();
+    int i = 0;
+    while (i < gds::StatusLength && vector[i] != 0) {
+        if (vector[i] == 1 || vector[i] == 4) {
+            if (++i >= gds::StatusLength)
                 break;
             for (gds::Status code : codes) {
-                if (*word == code)
+                if (vector[i] == code)
                     return true;
             }
-            ++word;
-        } else if (*word == 3) {
-            word += 3;
+            ++i;
+        } else if (vector[i] == 3) {
+            i += 3;
         } else {
-            word += 2;
+            i += 2;
         }
     }
     return false;
@@ -160,9 +163,7 @@ gds::Status CheckStatus(gds::Status errCode, bool raiseError)
 
 int StrToInt(const QString& text)
 {
-    auto fail = [&]() -> int {
-        throw EConvertError(QStringLiteral("''%1'' is not a valid integer value").arg(text));
-    };
+    auto fail = [&]() -> int { throw EConvertError(QStringLiteral("''%1'' is not a valid integer value").arg(text)); };
     int i = 0;
     const int n = text.size();
     while (i < n && text.at(i) == u' ')
@@ -185,9 +186,9 @@ int StrToInt(const QString& text)
     qint64 value = 0;
     for (; i < n; ++i) {
         const int digit = QChar(text.at(i)).isDigit() && text.at(i).unicode() < 128 ? text.at(i).unicode() - '0'
-                          : base == 16 && text.at(i).toLower() >= u'a' && text.at(i).toLower() <= u'f'
-                              ? text.at(i).toLower().unicode() - 'a' + 10
-                              : -1;
+            : base == 16 && text.at(i).toLower() >= u'a' && text.at(i).toLower() <= u'f'
+            ? text.at(i).toLower().unicode() - 'a' + 10
+            : -1;
         if (digit < 0)
             return fail();
         value = value * base + digit;

@@ -110,6 +110,9 @@ enum TIBClientError {
     // Refusals of this implementation, for values that a block cannot carry.
     ibxeParamValueTooLong = 122,
     ibxeParamBlockTooLong = 123,
+    // Misuse of a transaction (StartTransaction, Commit, Rollback).
+    ibxeNotInTransaction = 124,
+    ibxeInTransaction = 125,
 };
 
 // The table's message for a client error code, placeholders unfilled.

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 
 static_assert(std::is_same_v<gds::Status, ISC_STATUS>, "status word type");
@@ -14,6 +15,53 @@ static_assert(std::is_same_v<gds::Handle, isc_db_handle>, "handle type");
 static_assert(std::is_same_v<gds::Long, ISC_LONG>, "ISC_LONG");
 static_assert(std::is_same_v<gds::ULong, ISC_ULONG>, "ISC_ULONG");
 static_assert(gds::StatusLength == ISC_STATUS_LENGTH, "status vector length");
+
+// Every client function of the binding takes the published parameters: the
+// same count, the same scalar types, and a pointer wherever the C API has one
+// (structures this layer never builds travel as untyped pointers).
+namespace signature {
+
+template <typename Ours, typename Theirs> constexpr bool SameParameter()
+{
+    if constexpr (std::is_same_v<Ours, Theirs>)
+        return true;
+    else
+        return std::is_pointer_v<Ours> && std::is_pointer_v<Theirs>;
+}
+
+template <typename Ours, typename Theirs, typename = void> struct TParameters : std::false_type {
+};
+template <typename... Ours, typename... Theirs>
+struct TParameters<std::tuple<Ours...>, std::tuple<Theirs...>, std::enable_if_t<sizeof...(Ours) == sizeof...(Theirs)>>
+    : std::bool_constant<(SameParameter<Ours, Theirs>() && ... && true)> {
+};
+
+template <typename Ours, typename Theirs> struct TMatches : std::false_type {
+};
+template <typename R, typename... Ours, typename... Theirs>
+struct TMatches<R(Ours...), R (*)(Theirs...)> : TParameters<std::tuple<Ours...>, std::tuple<Theirs...>> {
+};
+// isc_event_block takes its names as variadic arguments.
+template <>
+struct TMatches<gds::Long(unsigned char**, unsigned char**, unsigned short, const gds::EventNames&),
+    ISC_LONG (*)(ISC_UCHAR**, ISC_UCHAR**, ISC_USHORT, ...)> : std::true_type {
+};
+
+// Only the functions that the published header declares; the InterBase-only
+// ones (7.0 and later, XML) have no declaration to compare with.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#define GDS_CHECK(result, name, params, args)                                                                          \
+    static_assert(TMatches<result params, decltype(&::name)>::value, #name " differs from the published API");
+#define GDS_REQUIRED GDS_CHECK
+#define GDS_V6 GDS_CHECK
+#define GDS_VERSION GDS_CHECK
+#define GDS_FN(result, name, params, args)
+#include "GdsFunctions.inc"
+#undef GDS_CHECK
+#pragma GCC diagnostic pop
+
+} // namespace signature
 
 namespace {
 
@@ -42,11 +90,11 @@ template <typename F> struct TCaller {
 };
 template <> struct TCaller<gds::Long (*)(unsigned char**, unsigned char**, unsigned short, ...)> {
     gds::Long (*entry)(unsigned char**, unsigned char**, unsigned short, ...);
-    gds::Long operator()(unsigned char** eventBuffer, unsigned char** resultBuffer, unsigned short count,
-                         const gds::EventNames& n) const
+    gds::Long operator()(
+        unsigned char** eventBuffer, unsigned char** resultBuffer, unsigned short count, const gds::EventNames& n) const
     {
         return entry(eventBuffer, resultBuffer, count, n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8], n[9],
-                     n[10], n[11], n[12], n[13], n[14]);
+            n[10], n[11], n[12], n[13], n[14]);
     }
 };
 template <typename F> TCaller<F> Caller(F entry)
@@ -54,31 +102,37 @@ template <typename F> TCaller<F> Caller(F entry)
     return TCaller<F>{entry};
 }
 
+// What the substitute of a function that the loaded library lacks raises.
 [[noreturn]] void RaiseSubstitute(TSubstitute kind, const char* name)
 {
     const QString function = QString::fromLatin1(name);
+    // The version-6 group is a client error of the table; the other groups
+    // raise directly, most with a blank after the name.
+    QString format;
+    QString argument = function + u' ';
     switch (kind) {
     case TSubstitute::Version6:
         RaiseClientError(ibxeIB60feature, {function});
     case TSubstitute::Version70:
-        throw EIBClientError(0, QStringLiteral("%1 is an InterBase 7.0 function. Please upgrade to InterBase 7.0 to "
-                                               "use this functonality")
-                                    .arg(function + u' '));
+        format = QStringLiteral("%1 is an InterBase 7.0 function. Please upgrade to InterBase 7.0 to use this "
+                                "functonality");
+        break;
     case TSubstitute::Version71:
-        throw EIBClientError(0, QStringLiteral("%1 is an InterBase 7.1 function. Please upgrade to InterBase 7.1 to "
-                                               "use this functonality")
-                                    .arg(function + u' '));
+        format = QStringLiteral("%1 is an InterBase 7.1 function. Please upgrade to InterBase 7.1 to use this "
+                                "functonality");
+        break;
     case TSubstitute::Version80:
-        throw EIBClientError(0, QStringLiteral("%1 is an InterBase 2007 function. Please upgrade to InterBase 2007 "
-                                               "to use this functonality")
-                                    .arg(function));
+        format = QStringLiteral("%1 is an InterBase 2007 function. Please upgrade to InterBase 2007 to use this "
+                                "functonality");
+        argument = function;
+        break;
     case TSubstitute::Xml:
     case TSubstitute::None:
+        format = QStringLiteral("%1 is an InterBase 6.5 function. Please upgrade to InterBase 6.5 to use this "
+                                "functonality");
         break;
     }
-    throw EIBClientError(0, QStringLiteral("%1 is an InterBase 6.5 function. Please upgrade to InterBase 6.5 to use "
-                                           "this functonality")
-                                .arg(function + u' '));
+    throw EIBClientError(0, format.arg(argument));
 }
 
 // One client function: its resolved entry, or the substitute that stands in.
@@ -95,24 +149,25 @@ public:
     void CheckIBLoaded() override;
     TClientVersion GetIBClientVersion() override;
 
-#define GDS_FN(result, name, params, args)                                                                           \
-    result name params override                                                                                      \
-    {                                                                                                                \
-        return Caller(Entry(F##name, #name)) args;                                                       \
+#define GDS_FN(result, name, params, args)                                                                             \
+    result name params override                                                                                        \
+    {                                                                                                                  \
+        return Caller(Entry(F##name, #name)) args;                                                                     \
     }
 #include "GdsFunctions.inc"
 
 private:
+    // The entry to call. Before the first load (or after a failed one) the
+    // call loads the library first, so an entry is never handed out that no
+    // load has resolved.
     template <typename E> auto Entry(E& entry, const char* name) -> decltype(entry.function)
     {
-        if (!entry.function) {
-            if (entry.substitute != TSubstitute::None)
-                RaiseSubstitute(entry.substitute, name);
-            // Nothing is loaded: load now, or report that no library can be.
+        if (!entry.function && entry.substitute == TSubstitute::None)
             CheckIBLoaded();
-            if (!entry.function)
-                RaiseSubstitute(entry.substitute, name);
-        }
+        if (entry.substitute != TSubstitute::None)
+            RaiseSubstitute(entry.substitute, name);
+        if (!entry.function)
+            RaiseClientError(ibxeGDSLibraryNotFound);
         return entry.function;
     }
 
@@ -125,7 +180,7 @@ private:
             QString text = FLibrary.LastErrorText();
             if (code == 0 && text.isEmpty())
                 text = QStringLiteral("A call to an OS function failed");
-            throw EOSError(code, QStringLiteral("System Error.  Code: %1.\r\n%2").arg(code).arg(text));
+            throw EOSError(code, QStringLiteral("System Error.  Code: %1.\r\n%2").arg(QString::number(code), text));
         }
     }
 
@@ -154,6 +209,8 @@ private:
 
 void TDynamicLibrary::LoadIBLibrary()
 {
+    // A new load starts from nothing: no entry of an earlier load survives it.
+    FreeIBLibrary();
     if (!FLibrary.Open(ClientLibraryFileName()))
         return;
     try {
@@ -173,8 +230,8 @@ void TDynamicLibrary::ResolveEntries()
 
     if (ProbeEntry(Fisc_rollback_retaining, "isc_rollback_retaining")) {
         FClientVersion = 60000;
-#define GDS_V6(result, name, params, args)                                                                           \
-    if (std::string_view(#name) != "isc_rollback_retaining")                                                         \
+#define GDS_V6(result, name, params, args)                                                                             \
+    if (std::string_view(#name) != "isc_rollback_retaining")                                                           \
         RequireEntry(F##name, #name);
 #define GDS_FN(result, name, params, args)
 #include "GdsFunctions.inc"

@@ -8,10 +8,10 @@
 
 namespace gds {
 
-using Status = std::intptr_t;     // one word of a status vector (ISC_STATUS)
-using Handle = unsigned int;      // database, transaction, statement and service handles
-using Long = int;                 // ISC_LONG
-using ULong = unsigned int;       // ISC_ULONG
+using Status = std::intptr_t; // one word of a status vector (ISC_STATUS)
+using Handle = unsigned int; // database, transaction, statement and service handles
+using Long = int; // ISC_LONG
+using ULong = unsigned int; // ISC_ULONG
 using EventCallback = void (*)(void*, unsigned short, const unsigned char*);
 
 constexpr int StatusLength = 20;

@@ -32,6 +32,12 @@ void SharedLibrary::Close()
 
 void* SharedLibrary::Symbol(const char* name)
 {
+    // Without a handle a lookup would search the whole process.
+    if (!FHandle) {
+        FLastErrorCode = 0;
+        FLastErrorText = QStringLiteral("no library loaded");
+        return nullptr;
+    }
 #ifdef _WIN32
     void* entry = reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(FHandle), name));
     if (!entry) {
@@ -39,7 +45,7 @@ void* SharedLibrary::Symbol(const char* name)
         FLastErrorText.clear();
         char* text = nullptr;
         if (FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, static_cast<DWORD>(FLastErrorCode), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr)) {
+                nullptr, static_cast<DWORD>(FLastErrorCode), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr)) {
             FLastErrorText = QString::fromLocal8Bit(text).trimmed();
             LocalFree(text);
         }

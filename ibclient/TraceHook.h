@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <memory>
+#include <set>
+
 class IIBSQLMonitorHook {
 public:
     virtual ~IIBSQLMonitorHook() = default;
@@ -18,3 +21,10 @@ public:
 
 // The process-wide hook, created at its first use under a lock.
 IIBSQLMonitorHook& MonitorHook();
+// Puts another hook in its place (tests record what reaches it) and returns
+// the one it replaces; an empty one brings back the hook that drops every text.
+std::unique_ptr<IIBSQLMonitorHook> ReplaceMonitorHook(std::unique_ptr<IIBSQLMonitorHook> replacement);
+
+// Trace categories carried by the connection and service objects.
+enum TTraceFlag { tfQPrepare, tfQExecute, tfQFetch, tfError, tfStmt, tfConnect, tfTransact, tfBlob, tfService, tfMisc };
+using TTraceFlags = std::set<TTraceFlag>;

@@ -282,6 +282,15 @@ FAKE_EXPORT gds::Status isc_rollback_transaction(gds::Status* sv, gds::Handle* t
     return status;
 }
 
+// A started transaction gets a handle, so that tests can see how it is finished.
+FAKE_EXPORT gds::Status isc_start_multiple(gds::Status* sv, gds::Handle* tr, short, void*)
+{
+    const gds::Status status = scripted("isc_start_multiple", sv);
+    if (status == 0)
+        *tr = state().nextHandle++;
+    return status;
+}
+
 FAKE_EXPORT int isc_get_client_major_version()
 {
     record("isc_get_client_major_version");
@@ -326,4 +335,5 @@ FAKE_EXPORT void isc_get_client_version(char* buffer)
 #define isc_get_client_major_version fake_gen_isc_get_client_major_version
 #define isc_get_client_minor_version fake_gen_isc_get_client_minor_version
 #define isc_get_client_version fake_gen_isc_get_client_version
+#define isc_start_multiple fake_gen_isc_start_multiple
 #include "GdsFunctions.inc"

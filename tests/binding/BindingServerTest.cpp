@@ -1,0 +1,46 @@
+// A failed call of the real client library against the private server: the
+// exception carries the server's own texts.
+
+#include "BindingTestSupport.h"
+#include "Errors.h"
+#include "GdsLibrary.h"
+#include "TestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <ibase.h>
+
+TEST(BindingServer, FailedAttachRaisesTheServersTexts)
+{
+    const QString path = testserver::NewFolder(QStringLiteral("binding-server")) + QStringLiteral("missing.fdb");
+    const QByteArray name = (testserver::ServerText() + path).toLocal8Bit();
+    const QByteArray user = testserver::User().toLocal8Bit();
+    const QByteArray password = testserver::Password().toLocal8Bit();
+    QByteArray dpb;
+    dpb.append(char(isc_dpb_version1));
+    dpb.append(char(isc_dpb_user_name)).append(char(user.size())).append(user);
+    dpb.append(char(isc_dpb_password)).append(char(password.size())).append(password);
+
+    bindingtest::THookRecorder hook;
+    gds::Handle handle = 0;
+    const gds::Status status = ClientLibrary().isc_attach_database(
+        CurrentStatusVector(), short(name.size()), name.constData(), &handle, short(dpb.size()), dpb.constData());
+    EXPECT_GT(status, 0);
+    EXPECT_EQ(handle, 0u);
+    EXPECT_TRUE(StatusHasCode({isc_io_error}));
+    EXPECT_FALSE(StatusHasCode({isc_login}));
+
+    const QString expected = QStringLiteral("I/O error during \"open\" operation for file \"%1\"\r\n"
+                                            "Error while trying to open file\r\n"
+                                            "No such file or directory")
+                                 .arg(path);
+    try {
+        CheckStatus(status, true);
+        FAIL() << "no exception";
+    } catch (const EIBInterBaseError& e) {
+        EXPECT_EQ(e.Message(), expected);
+        EXPECT_EQ(e.IBErrorCode(), 335544344);
+        EXPECT_EQ(e.SQLCode(), -902);
+    }
+    EXPECT_EQ(hook.Errors(), QStringList{QStringLiteral("-902 335544344 ") + expected});
+}
