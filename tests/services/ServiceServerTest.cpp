@@ -1,0 +1,161 @@
+// The service objects against the private Firebird server: real backups and
+// restores read to the end of their output, and the server's refusals.
+
+#include "BackupRestoreServices.h"
+#include "Errors.h"
+#include "TestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+namespace {
+
+const char* const SourceTables = "create table t (id integer, name varchar(20));\n"
+                                 "insert into t values (1, 'um');\n"
+                                 "insert into t values (2, 'dois');\n"
+                                 "insert into t values (3, 'tres');\n";
+
+// The server's address as the service objects take it: no trailing ":".
+QString ServerName()
+{
+    QString name = testserver::ServerText();
+    name.chop(1);
+    return name;
+}
+
+void Prepare(TIBCustomService& service, const QString& password = testserver::Password())
+{
+    service.SetLoginPrompt(false);
+    service.SetServerName(ServerName());
+    service.SetProtocol(TCP);
+    service.SetParams({"user_name=" + testserver::User(), "password=" + password});
+}
+
+// Every output line up to the end; stops (and fails) after far more lines than
+// the small test databases give.
+QStringList ReadToEof(TIBControlAndQueryService& service)
+{
+    QStringList lines;
+    while (!service.Eof()) {
+        lines << service.GetNextLine();
+        if (lines.size() > 100000) {
+            ADD_FAILURE() << "no end of output";
+            break;
+        }
+    }
+    return lines;
+}
+
+QStringList Backup(const QString& database, const QString& backupFile)
+{
+    TIBBackupService backup;
+    Prepare(backup);
+    backup.SetDatabaseName(database);
+    backup.SetBackupFile({backupFile});
+    backup.SetVerbose(true);
+    backup.Attach();
+    backup.ServiceStart();
+    const QStringList lines = ReadToEof(backup);
+    backup.Detach();
+    return lines;
+}
+
+QStringList Restore(const QString& backupFile, const QString& database)
+{
+    TIBRestoreService restore;
+    Prepare(restore);
+    restore.SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB});
+    restore.SetBackupFile({backupFile});
+    restore.SetDatabaseName({database});
+    restore.SetVerbose(true);
+    restore.Attach();
+    restore.ServiceStart();
+    const QStringList lines = ReadToEof(restore);
+    restore.Detach();
+    return lines;
+}
+
+} // namespace
+
+TEST(ServicesServer, VerboseBackupReadsToEofAndRestores)
+{
+    const QString folder = testserver::NewFolder(QStringLiteral("services-backup"));
+    const QString source = folder + QStringLiteral("source.fdb");
+    testserver::CreateDatabase(source, QString::fromLatin1(SourceTables));
+    const QString backupFile = folder + QStringLiteral("SOURCE.BKP");
+
+    const QStringList lines = Backup(source, backupFile);
+    // Lines, then the empty string that ended the output.
+    ASSERT_GT(lines.size(), 10);
+    EXPECT_TRUE(lines.last().isEmpty());
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        EXPECT_FALSE(lines[i].isEmpty()) << "line " << i;
+        EXPECT_TRUE(lines[i].endsWith(u' ')) << lines[i].toStdString();
+        EXPECT_FALSE(lines[i].endsWith(QLatin1String("  "))) << lines[i].toStdString();
+    }
+    EXPECT_TRUE(lines.join(u'\n').contains(QLatin1String("gbak:"))) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(QFileInfo(backupFile).isFile());
+    EXPECT_GT(QFileInfo(backupFile).size(), 0);
+
+    const QString restored = folder + QStringLiteral("restored.fdb");
+    const QStringList restoreLines = Restore(backupFile, restored);
+    EXPECT_GT(restoreLines.size(), 10);
+    EXPECT_EQ(testserver::CountRows(restored, QStringLiteral("t")), 3);
+}
+
+TEST(ServicesServer, RestoreReplacesAnExistingDatabase)
+{
+    const QString folder = testserver::NewFolder(QStringLiteral("services-replace"));
+    const QString source = folder + QStringLiteral("source.fdb");
+    const QString target = folder + QStringLiteral("target.fdb");
+    testserver::CreateDatabase(source, QString::fromLatin1(SourceTables));
+    testserver::CreateDatabase(target, QStringLiteral("create table other (x integer);\n"));
+    const QString backupFile = folder + QStringLiteral("SOURCE.BKP");
+    Backup(source, backupFile);
+
+    Restore(backupFile, target);
+    EXPECT_EQ(testserver::CountRows(target, QStringLiteral("t")), 3);
+}
+
+TEST(ServicesServer, WrongPasswordFailsAtAttach)
+{
+    TIBBackupService backup;
+    Prepare(backup, QStringLiteral("not-the-password"));
+    try {
+        backup.Attach();
+        FAIL() << "attached with a wrong password";
+    } catch (const EIBInterBaseError& e) {
+        EXPECT_EQ(e.Message(),
+            QStringLiteral("Your user name and password are not defined. Ask your database "
+                           "administrator to set up a Firebird login"));
+        EXPECT_EQ(e.IBErrorCode(), 335544472);
+    }
+    EXPECT_FALSE(backup.Active());
+    EXPECT_EQ(backup.Handle(), 0u);
+}
+
+TEST(ServicesServer, BackupOfMissingDatabaseReportsTheServerFailure)
+{
+    const QString folder = testserver::NewFolder(QStringLiteral("services-missing"));
+    const QString missing = folder + QStringLiteral("missing.fdb");
+    TIBBackupService backup;
+    Prepare(backup);
+    backup.SetDatabaseName(missing);
+    backup.SetBackupFile({folder + QStringLiteral("MISSING.BKP")});
+    backup.SetVerbose(true);
+    backup.Attach();
+    try {
+        // The server refuses at the start or at the first output query.
+        backup.ServiceStart();
+        ReadToEof(backup);
+        FAIL() << "the backup of a missing database ran to its end";
+    } catch (const EIBInterBaseError& e) {
+        EXPECT_TRUE(e.Message().contains(QLatin1String("I/O error during \"open\" operation for file")))
+            << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(missing)) << e.Message().toStdString();
+    }
+    EXPECT_FALSE(backup.Active());
+    EXPECT_EQ(backup.Handle(), 0u);
+    EXPECT_THROW(backup.Detach(), EIBClientError);
+}
