@@ -1,0 +1,104 @@
+#include "DatabaseCheck.h"
+
+#include "Database.h"
+#include "Errors.h"
+#include "GdsLibrary.h"
+
+#include <ibase.h>
+
+#include <QtGlobal>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// One entry of isc_start_multiple's vector (see Database.cpp).
+struct TTransactionEntry {
+    gds::Handle* database;
+    long tpbLength;
+    const char* tpb;
+};
+
+// A read-only, read-committed transaction that does not wait for locks.
+const char ReadOnlyTPB[]
+    = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_nowait};
+
+const char ShutdownModeQuery[] = "SELECT CAST(MON$SHUTDOWN_MODE AS INTEGER) FROM MON$DATABASE";
+
+// Releases what a failed read leaves behind, with a status vector of its own
+// so that the failure being raised keeps its texts.
+class TCleanup {
+public:
+    explicit TCleanup(IGDSLibrary& library)
+        : FLibrary(library)
+    {
+    }
+    TCleanup(const TCleanup&) = delete;
+    TCleanup& operator=(const TCleanup&) = delete;
+    ~TCleanup()
+    {
+        gds::StatusVector vector{};
+        if (Statement != 0 && FLibrary.isc_dsql_free_statement(vector.data(), &Statement, DSQL_drop) > 0)
+            qWarning("ReadShutdownMode: the statement could not be freed after a failure");
+        if (Transaction != 0 && FLibrary.isc_rollback_transaction(vector.data(), &Transaction) > 0)
+            qWarning("ReadShutdownMode: the transaction could not be rolled back after a failure");
+    }
+
+    gds::Handle Statement = 0;
+    gds::Handle Transaction = 0;
+
+private:
+    IGDSLibrary& FLibrary;
+};
+
+} // namespace
+
+int ReadShutdownMode(TIBDatabase& database)
+{
+    database.CheckActive();
+    IGDSLibrary& library = ClientLibrary();
+    gds::Handle handle = database.Handle();
+    const unsigned short dialect = static_cast<unsigned short>(database.SQLDialect());
+    TCleanup held(library);
+
+    TTransactionEntry entry{&handle, static_cast<long>(sizeof ReadOnlyTPB), ReadOnlyTPB};
+    database.Call(library.isc_start_multiple(CurrentStatusVector(), &held.Transaction, 1, &entry), true);
+    database.Call(library.isc_dsql_alloc_statement2(CurrentStatusVector(), &handle, &held.Statement), true);
+
+    // Room for one output column.
+    std::vector<char> area(XSQLDA_LENGTH(1), 0);
+    XSQLDA* output = reinterpret_cast<XSQLDA*>(area.data());
+    output->version = SQLDA_VERSION1;
+    output->sqln = 1;
+    database.Call(library.isc_dsql_prepare(
+                      CurrentStatusVector(), &held.Transaction, &held.Statement, 0, ShutdownModeQuery, dialect, output),
+        true);
+    ISC_LONG mode = 0;
+    short nullFlag = 0;
+    XSQLVAR& column = output->sqlvar[0];
+    column.sqltype = SQL_LONG | 1;
+    column.sqllen = sizeof mode;
+    column.sqlscale = 0;
+    column.sqldata = reinterpret_cast<char*>(&mode);
+    column.sqlind = &nullFlag;
+
+    database.Call(
+        library.isc_dsql_execute(CurrentStatusVector(), &held.Transaction, &held.Statement, dialect, nullptr), true);
+    const gds::Status fetched = library.isc_dsql_fetch(CurrentStatusVector(), &held.Statement, dialect, output);
+    if (fetched != 100) // 100: no row
+        database.Call(fetched, true);
+    // No row or no value: unknown, which must not pass for online.
+    const int result = fetched == 0 && nullFlag == 0 ? static_cast<int>(mode) : -1;
+
+    database.Call(library.isc_dsql_free_statement(CurrentStatusVector(), &held.Statement, DSQL_drop), true);
+    held.Statement = 0;
+    database.Call(library.isc_commit_transaction(CurrentStatusVector(), &held.Transaction), true);
+    held.Transaction = 0;
+    return result;
+}
+
+void DropDatabase(TIBDatabase& database)
+{
+    database.DropDatabase();
+}
