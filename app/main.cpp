@@ -1,0 +1,36 @@
+// The program entry: the application with its title, the one window, and the
+// report of a failure that keeps the window from being created.
+//
+// Test hook: with the environment variable ZUR_REPORT_TO_STDERR=1, the
+// start-up failure report ("Application Error") is written to the standard
+// error output (its caption on one line, then its text) instead of being
+// shown in a message box, so that a test can start the program as a process
+// and read the report without a box that waits for the operator.
+
+#include "BackupRestore.h"
+#include "ErrorReport.h"
+#include "Errors.h"
+
+#include <QApplication>
+
+#include <exception>
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationDisplayName(ApplicationTitle);
+
+    std::unique_ptr<TfrmPrincipal> frmPrincipal;
+    try {
+        frmPrincipal = std::make_unique<TfrmPrincipal>();
+    } catch (const Exception& failure) {
+        ReportStartupFailure(QString::fromLatin1(failure.ClassName()), failure.Message());
+        return 1;
+    } catch (const std::exception& failure) {
+        ReportStartupFailure(QStringLiteral("std::exception"), QString::fromUtf8(failure.what()));
+        return 1;
+    }
+    frmPrincipal->show();
+    return QApplication::exec();
+}

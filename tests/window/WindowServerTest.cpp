@@ -1,0 +1,76 @@
+// The focus rules of the window's activation while a service is attached to
+// the private server, as during a run.
+
+#include "WindowTestSupport.h"
+
+#include "BackupRestoreServices.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+
+namespace {
+
+class WindowServerTest : public WindowTest {
+protected:
+    static void AttachToServer(TIBCustomService& service)
+    {
+        QString server = testserver::ServerText();
+        server.remove(server.indexOf(QLatin1Char(':')), 1);
+        service.SetServerName(server);
+        service.SetProtocol(TCP);
+        service.SetLoginPrompt(false);
+        service.SetParams(
+            {QStringLiteral("user_name=") + testserver::User(), QStringLiteral("password=") + testserver::Password()});
+        service.Attach();
+    }
+
+    // The operator turns to another window and back.
+    static void Reactivate(QWidget& window)
+    {
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+};
+
+} // namespace
+
+TEST_F(WindowServerTest, ActivationGivesTheFocusToTheLogOfTheShownPagesAttachedService)
+{
+    struct Case {
+        int page;
+        bool backupAttached;
+        bool restoreAttached;
+        const char* focused;
+    };
+    const std::vector<Case> cases = {
+        {0, true, false, "mmBackup"},
+        {1, true, false, "edCaminho"},
+        {1, false, true, "mmRestore"},
+        {0, false, true, "edCaminho"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.page);
+        SCOPED_TRACE(c.focused);
+        auto window = MakeWindow();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        if (c.backupAttached)
+            AttachToServer(*window->dbBackup);
+        if (c.restoreAttached)
+            AttachToServer(*window->dbRestore);
+        Find<QTabWidget>(*window, "PageControl1")->setCurrentIndex(c.page);
+        Find<QLineEdit>(*window, "edCaminho")->setFocus();
+
+        Reactivate(*window);
+
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), QLatin1String(c.focused));
+        window->dbBackup->SetActive(false);
+        window->dbRestore->SetActive(false);
+    }
+}
