@@ -145,6 +145,9 @@ private:
     void AddCatalogueEntry(const QString& text, const QString& path);
 
     QString FProgramDirectory;
+    // The backup file that a successful backup run of this program run wrote
+    // (Runs.cpp); empty until then.
+    QString FBackupJustMade;
     bool FRunning = false;
     bool FCloseRequested = false;
 };

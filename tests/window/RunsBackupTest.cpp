@@ -1,0 +1,215 @@
+// The backup run against the private server: its refusal without a
+// connection, a real backup with its log, catalogue entry and closing steps,
+// its failures, presses of the window's buttons from inside a run, and a
+// server that goes away in the middle of a run.
+
+#include "RunsTestSupport.h"
+
+#include "AppPaths.h"
+#include "StringList.h"
+
+namespace {
+
+class RunsBackupTest : public RunsTest { };
+
+const QStringList ProgressLines = {
+    QStringLiteral("Aguarde... Conectando ao servidor..."),
+    QStringLiteral("Verificando permissão..."),
+    QStringLiteral("Iniciando Backup..."),
+};
+
+} // namespace
+
+TEST_F(RunsBackupTest, WithoutAConnectionOnlyAsksToConnectFirst)
+{
+    auto window = ShownWindow();
+
+    Button(*window, "btnBackup")->click();
+
+    EXPECT_EQ(Boxes(dialogs), (TBoxes{{QStringLiteral("Conecte antes!"), runs::Attention, TMessageKind::Information}}));
+    EXPECT_TRUE(Log(*window, "mmBackup")->toPlainText().isEmpty());
+    EXPECT_TRUE(window->dbBackup->BackupFile().Lines().isEmpty());
+    ExpectNothingLeftBusy(*window);
+}
+
+TEST_F(RunsBackupTest, ABackupLandsInTheProgramDirectoryAndMovesTheWindowOnToTheRestore)
+{
+    const QString database = Folder() + QStringLiteral("DADOS.FDB");
+    testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("CLIENTES"), 10));
+    SetTodayForTests(QDate(2013, 4, 15));
+    auto window = ConnectedWindow(database);
+
+    Button(*window, "btnBackup")->click();
+
+    const QString backupFile = Folder() + QStringLiteral("DADOS20130415.BKP");
+    EXPECT_TRUE(FileExists(backupFile));
+    EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::BackupSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
+
+    // The three progress lines, the server's lines, the empty end line and the closing line.
+    const QStringList lines = Lines(*Log(*window, "mmBackup"));
+    ASSERT_GT(lines.size(), 6);
+    EXPECT_EQ(lines.mid(0, 3), ProgressLines);
+    EXPECT_EQ(lines.at(lines.size() - 2), QString());
+    EXPECT_EQ(lines.last(), QStringLiteral("Finalizando Backup..."));
+    const QStringList serverLines = lines.mid(3, lines.size() - 5);
+    for (const QString& line : serverLines)
+        EXPECT_TRUE(line.startsWith(QLatin1String("gbak:"))) << line.toStdString();
+    EXPECT_TRUE(serverLines.filter(QStringLiteral("CLIENTES")).size() > 0);
+
+    // The service as the run set it: the window's design options dropped.
+    QString serverName = testserver::ServerText();
+    serverName.remove(serverName.indexOf(QLatin1Char(':')), 1);
+    EXPECT_EQ(window->dbBackup->ServerName(), serverName);
+    EXPECT_EQ(window->dbBackup->Protocol(), TCP);
+    EXPECT_EQ(window->dbBackup->Params().Lines(),
+        (QStringList{QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=plumtrove")}));
+    EXPECT_TRUE(window->dbBackup->Options().empty());
+    EXPECT_EQ(window->dbBackup->BackupFile().Lines(), QStringList{backupFile});
+    EXPECT_EQ(window->dbBackup->DatabaseName(), database);
+
+    QComboBox* catalogue = Catalogue(*window);
+    EXPECT_EQ(catalogue->currentIndex(), catalogue->count() - 1);
+    EXPECT_EQ(catalogue->currentText(), AsciiUpper(backupFile));
+    EXPECT_EQ(window->SelectedBackupPath(), backupFile);
+
+    EXPECT_FALSE(Find<QFrame>(*window, "pnConfig")->isEnabled());
+    EXPECT_FALSE(Button(*window, "btnBackup")->isEnabled());
+    EXPECT_EQ(Find<QTabWidget>(*window, "PageControl1")->currentWidget()->objectName(), QLatin1String("Restore"));
+    EXPECT_FALSE(window->DB->Connected());
+    // The pictures keep what the connection test showed.
+    EXPECT_FALSE(Find<QLabel>(*window, "imgOk")->isHidden());
+    ExpectNothingLeftBusy(*window);
+}
+
+TEST_F(RunsBackupTest, FailuresLeaveTheWindowReadyForAnotherTry)
+{
+    const QString database = Folder() + QStringLiteral("DADOS.FDB");
+    testserver::CreateDatabase(database);
+    auto window = ConnectedWindow(database);
+    QPlainTextEdit* log = Log(*window, "mmBackup");
+
+    // A refused attach is not the run's to catch: the top-level error report shows it.
+    Field(*window, "edSenha")->setText(QStringLiteral("errada"));
+    Button(*window, "btnBackup")->click();
+
+    EXPECT_EQ(
+        Boxes(dialogs), (TBoxes{{runs::WrongPasswordText + QLatin1Char('.'), ApplicationTitle, TMessageKind::Error}}));
+    EXPECT_EQ(Lines(*log), ProgressLines);
+    ExpectNothingLeftBusy(*window);
+
+    // A database that the server cannot open fails at the first read of the output.
+    dialogs.boxes.clear();
+    Field(*window, "edSenha")->setText(testserver::Password());
+    const QString missing = Folder() + QStringLiteral("AUSENTE.FDB");
+    Field(*window, "edCaminho")->setText(missing);
+    Button(*window, "btnBackup")->click();
+
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    const QString prefix = runs::BackupFailed + QStringLiteral("\r\rErro:");
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(
+        prefix + QStringLiteral("I/O error during \"open\" operation for file \"") + missing + QLatin1Char('"')))
+        << dialogs.boxes[0].text.toStdString();
+    EXPECT_EQ(dialogs.boxes[0].caption, runs::Attention);
+    EXPECT_EQ(dialogs.boxes[0].kind, TMessageKind::Warning);
+    // The lines of both runs, one after the other.
+    EXPECT_EQ(Lines(*log), ProgressLines + ProgressLines);
+
+    EXPECT_TRUE(Button(*window, "btnBackup")->isEnabled());
+    EXPECT_TRUE(Find<QFrame>(*window, "pnConfig")->isEnabled());
+    EXPECT_EQ(Find<QTabWidget>(*window, "PageControl1")->currentWidget()->objectName(), QLatin1String("Backup"));
+    EXPECT_TRUE(window->DB->Connected());
+    EXPECT_EQ(Catalogue(*window)->count(), 1); // the browse entry alone
+    ExpectNothingLeftBusy(*window);
+}
+
+TEST_F(RunsBackupTest, PressesDuringARunChangeNothingInIt)
+{
+    const QString database = Folder() + QStringLiteral("DADOS.FDB");
+    testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("CLIENTES"), 10));
+    // A backup in the catalogue, for a restore pressed during the backup run.
+    const QString earlier = Folder() + QStringLiteral("ANTERIOR.BKP");
+    MakeBackup(database, earlier);
+    auto window = ConnectedWindow(database);
+    QPlainTextEdit* backupLog = Log(*window, "mmBackup");
+    QPlainTextEdit* restoreLog = Log(*window, "mmRestore");
+    runs::TStartCounter& counter = CountStarts(*window);
+
+    // Every change of a log presses the other buttons, and the connection
+    // test with a path that it would refuse with a box.
+    int presses = 0;
+    auto pressEverything = [&] {
+        if (!window->Running())
+            return;
+        ++presses;
+        const QString path = Field(*window, "edCaminho")->text();
+        Field(*window, "edCaminho")->setText(Folder() + QStringLiteral("AUSENTE.FDB"));
+        Find<QToolButton>(*window, "SpeedButton1")->click();
+        Field(*window, "edCaminho")->setText(path);
+        Button(*window, "btnBackup")->click();
+        Button(*window, "btnRestore")->click();
+    };
+    QObject::connect(backupLog, &QPlainTextEdit::textChanged, pressEverything);
+    QObject::connect(restoreLog, &QPlainTextEdit::textChanged, pressEverything);
+
+    Button(*window, "btnBackup")->click();
+
+    EXPECT_GT(presses, 3);
+    EXPECT_EQ(counter.starts, 1);
+    EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::BackupSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
+    EXPECT_EQ(backupLog->toPlainText().count(QStringLiteral("Iniciando Backup...")), 1);
+    EXPECT_TRUE(restoreLog->toPlainText().isEmpty());
+    EXPECT_FALSE(Find<QLabel>(*window, "imgOk")->isHidden());
+    ExpectNothingLeftBusy(*window);
+
+    // The same inside the restore of the backup just made, where the operator
+    // also closes the window: it stays until the run is over.
+    dialogs.boxes.clear();
+    presses = 0;
+    QObject::connect(restoreLog, &QPlainTextEdit::textChanged, window.get(), [&] { window->close(); });
+    Button(*window, "btnRestore")->click();
+    EXPECT_TRUE(window->isVisible());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+
+    EXPECT_GT(presses, 3);
+    EXPECT_EQ(counter.starts, 2);
+    EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
+    EXPECT_EQ(backupLog->toPlainText().count(QStringLiteral("Iniciando Backup...")), 1);
+    EXPECT_EQ(testserver::CountRows(database, QStringLiteral("CLIENTES")), 10);
+    ExpectNothingLeftBusy(*window);
+}
+
+TEST_F(RunsBackupTest, AServerStoppedDuringTheRunEndsItWithTheFailureBox)
+{
+    // Enough tables for the output to outlast the stop.
+    QString tables;
+    for (int i = 0; i < 40; ++i)
+        tables += QStringLiteral("create table TABELA_%1 (ID integer, NOME varchar(20));\n").arg(i);
+    const QString database = Folder() + QStringLiteral("DADOS.FDB");
+    testserver::CreateDatabase(database, tables);
+    auto window = ConnectedWindow(database);
+    QPlainTextEdit* log = Log(*window, "mmBackup");
+
+    bool stopped = false;
+    QObject::connect(log, &QPlainTextEdit::textChanged, [&] {
+        if (!stopped && log->blockCount() > 20) {
+            stopped = true;
+            EXPECT_EQ(FirebirdServer(QStringLiteral("stop")), 0);
+        }
+    });
+
+    Button(*window, "btnBackup")->click();
+    const int linesAtTheEnd = log->blockCount();
+    EXPECT_EQ(FirebirdServer(QStringLiteral("start")), 0);
+
+    ASSERT_TRUE(stopped);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(runs::BackupFailed + QStringLiteral("\r\rErro:")))
+        << dialogs.boxes[0].text.toStdString();
+    EXPECT_GT(dialogs.boxes[0].text.size(), (runs::BackupFailed + QStringLiteral("\r\rErro:")).size());
+    EXPECT_EQ(dialogs.boxes[0].caption, runs::Attention);
+    EXPECT_FALSE(Lines(*log).contains(QStringLiteral("Finalizando Backup...")));
+    EXPECT_LT(linesAtTheEnd, 30);
+    EXPECT_TRUE(Button(*window, "btnBackup")->isEnabled());
+    ExpectNothingLeftBusy(*window);
+}
