@@ -35,7 +35,3 @@ bool DatabaseIsOnline(const TDatabaseLogin& login, const QString& path);
 // Drops the database at path. Returns false when the server has no such file;
 // any other failure is raised.
 bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path);
-
-// Whether the status vector of the failed call that just raised says that the
-// server has no file at the path it was given.
-bool StatusSaysNoSuchFile();

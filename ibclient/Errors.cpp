@@ -3,8 +3,11 @@
 #include "GdsLibrary.h"
 #include "TraceHook.h"
 
+#include <ibase.h>
+
 #include <QHash>
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -83,6 +86,27 @@ QString FormatMessage(const QString& format, const QStringList& arguments)
         }
     }
     return text;
+}
+
+// Windows' codes for a missing file and a missing folder.
+constexpr gds::Status WindowsFileNotFound = 2;
+constexpr gds::Status WindowsPathNotFound = 3;
+
+// The operating system's text for a missing file, as a server sends it when
+// the number itself does not cross the network (Linux and Windows servers in
+// English). A text in another language is not recognised, and the database is
+// then taken as one that may exist: the safe side.
+bool IsNoSuchFileText(QString text)
+{
+    text = text.trimmed();
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    static const QStringList texts = {
+        QStringLiteral("No such file or directory"),
+        QStringLiteral("The system cannot find the file specified"),
+        QStringLiteral("The system cannot find the path specified"),
+    };
+    return texts.contains(text, Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -213,4 +237,30 @@ QByteArray ToClientText(const QString& text)
 QString FromClientText(const char* text)
 {
     return QString::fromLocal8Bit(text);
+}
+
+bool StatusSaysNoSuchFile()
+{
+    // The server's "open" failure (isc_io_open_err) followed by the operating
+    // system's reason: a number from an engine on this machine, a text from a
+    // server across the network.
+    const gds::Status* vector = CurrentStatusVector();
+    bool openFailed = false;
+    int i = 0;
+    while (i + 1 < gds::StatusLength && vector[i] != isc_arg_end) {
+        const gds::Status type = vector[i];
+        const gds::Status value = vector[i + 1];
+        if (type == isc_arg_gds) {
+            openFailed = openFailed || value == isc_io_open_err;
+        } else if (openFailed && type == isc_arg_unix) {
+            return value == ENOENT;
+        } else if (openFailed && type == isc_arg_win32) {
+            return value == WindowsFileNotFound || value == WindowsPathNotFound;
+        } else if (openFailed && (type == isc_arg_interpreted || type == isc_arg_string)) {
+            return IsNoSuchFileText(FromClientText(reinterpret_cast<const char*>(value)));
+        }
+        // A counted string carries its length and its address.
+        i += type == isc_arg_cstring ? 3 : 2;
+    }
+    return false;
 }

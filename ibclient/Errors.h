@@ -132,6 +132,12 @@ QString StatusVectorMessage();
 // Whether the calling thread's status vector holds one of the codes.
 bool StatusHasCode(std::initializer_list<gds::Status> codes);
 
+// Whether the status vector of the failed call that just raised says that the
+// server has no file at the path it was given (its "open" failure, with the
+// operating system's reason: a number from an engine on this machine, a text
+// from a server across the network).
+bool StatusSaysNoSuchFile();
+
 // The rule every object applies to the status of a finished client call.
 gds::Status CheckStatus(gds::Status errCode, bool raiseError);
 
