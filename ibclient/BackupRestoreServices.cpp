@@ -1,33 +1,9 @@
 #include "BackupRestoreServices.h"
 
 #include "Errors.h"
+#include "StringList.h"
 
-namespace {
-
-// Action codes and item codes of the start blocks.
-constexpr unsigned char isc_action_svc_backup = 1;
-constexpr unsigned char isc_action_svc_restore = 2;
-constexpr unsigned char isc_spb_dbname = 106;
-constexpr unsigned char isc_spb_verbose = 107;
-constexpr unsigned char isc_spb_options = 108;
-constexpr unsigned char isc_spb_bkp_file = 5;
-constexpr unsigned char isc_spb_bkp_factor = 6;
-constexpr unsigned char isc_spb_bkp_length = 7;
-constexpr unsigned char isc_spb_res_buffers = 9;
-constexpr unsigned char isc_spb_res_page_size = 10;
-constexpr unsigned char isc_spb_res_length = 11;
-
-// Empty, or made of blanks and control characters only.
-bool IsBlank(const QString& text)
-{
-    for (QChar c : text) {
-        if (c.unicode() > u' ')
-            return false;
-    }
-    return true;
-}
-
-} // namespace
+#include <ibase.h>
 
 int BackupOptionBits(const TBackupOptions& options)
 {

@@ -1,6 +1,9 @@
 #include "Services.h"
 
 #include "Errors.h"
+#include "StringList.h"
+
+#include <ibase.h>
 
 #include <cstring>
 #include <utility>
@@ -26,13 +29,6 @@ template <typename F> TFinally<F> Finally(F action)
     return TFinally<F>(std::move(action));
 }
 
-// Item codes of the attach block.
-constexpr unsigned char isc_spb_version = 2;
-constexpr unsigned char isc_spb_current_version = 2;
-// Request item and reply codes of the output query.
-constexpr unsigned char isc_info_svc_line = 62;
-constexpr unsigned char isc_info_end = 1;
-
 // Longest attach block (its length is a signed 16-bit count) and longest value in it.
 constexpr int MaxAttachBlock = 32767;
 constexpr int MaxAttachValue = 255;
@@ -51,30 +47,14 @@ struct TSpbName {
 // The names an attach block knows, with their item codes; only the
 // credentials and the instance name are sent.
 constexpr TSpbName SpbNames[] = {
-    {"user_name", 28, true},
-    {"sys_user_name", 19, false},
-    {"sys_user_name_enc", 31, false},
-    {"password", 29, true},
-    {"password_enc", 30, false},
-    {"command_line", 105, false},
-    {"db_name", 106, false},
-    {"verbose", 107, false},
-    {"options", 108, false},
-    {"connect_timeout", 57, false},
-    {"dummy_packet_interval", 58, false},
-    {"sql_role_name", 60, false},
-    {"instance_name", 75, true},
+    {"user_name", isc_spb_user_name, true}, {"sys_user_name", isc_spb_sys_user_name, false},
+    {"sys_user_name_enc", isc_spb_sys_user_name_enc, false}, {"password", isc_spb_password, true},
+    {"password_enc", isc_spb_password_enc, false}, {"command_line", isc_spb_command_line, false},
+    {"db_name", isc_spb_dbname, false}, {"verbose", isc_spb_verbose, false}, {"options", isc_spb_options, false},
+    {"connect_timeout", isc_spb_connect_timeout, false},
+    {"dummy_packet_interval", isc_spb_dummy_packet_interval, false}, {"sql_role_name", isc_spb_sql_role_name, false},
+    {"instance_name", 75, true}, // InterBase's instance name; the C header has no name for it
 };
-
-// Empty, or made of blanks and control characters only.
-bool IsBlank(const QString& text)
-{
-    for (QChar c : text) {
-        if (c.unicode() > u' ')
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 

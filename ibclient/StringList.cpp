@@ -91,6 +91,15 @@ void TStringList::SetValue(const QString& name, const QString& value)
         SetLine(index, line);
 }
 
+bool IsBlank(const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() > u' ')
+            return false;
+    }
+    return true;
+}
+
 QString AsciiUpper(const QString& text)
 {
     QString result = text;

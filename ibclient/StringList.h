@@ -47,6 +47,8 @@ private:
     QStringList FLines;
 };
 
+// Whether a text is empty or made of blanks and control characters only.
+bool IsBlank(const QString& text);
 // Upper-cases the ASCII letters a to z and nothing else.
 QString AsciiUpper(const QString& text);
 // Lower-cases the ASCII letters A to Z and nothing else.
