@@ -71,6 +71,14 @@ QLabel* CreateLabel(QWidget* parent, const char* name, const QString& text, int 
     return label;
 }
 
+// A log is the record of the runs: what the program writes into it cannot be
+// undone, and a log of a long run's output would otherwise keep a second copy
+// of every line in its undo history.
+void KeepNoUndoHistory(QPlainTextEdit& log)
+{
+    log.setUndoRedoEnabled(false);
+}
+
 } // namespace
 
 void TfrmPrincipal::createControls()
@@ -165,6 +173,7 @@ void TfrmPrincipal::createBackupPage()
     btnBackup->setText(QStringLiteral("Iniciar &Backup"));
 
     mmBackup = Create<QPlainTextEdit>(Panel3, "mmBackup", 16, 120, 505, 167);
+    KeepNoUndoHistory(*mmBackup);
 }
 
 void TfrmPrincipal::createRestorePage()
@@ -190,6 +199,7 @@ void TfrmPrincipal::createRestorePage()
     btnRestore->setText(QStringLiteral("Iniciar &Restore"));
 
     mmRestore = Create<QPlainTextEdit>(Panel2, "mmRestore", 16, 175, 505, 113);
+    KeepNoUndoHistory(*mmRestore);
 
     GroupBox6 = Create<QGroupBox>(Panel2, "GroupBox6", 16, 295, 505, 41);
     GroupBox6->setTitle(QStringLiteral(" Base de dados restaurada: "));

@@ -8,6 +8,7 @@
 #include "Database.h"
 #include "Dialogs.h"
 #include "Errors.h"
+#include "LogFeed.h"
 #include "RestoreSafety.h"
 #include "StringList.h"
 
@@ -22,7 +23,6 @@
 namespace {
 
 const QString TwoCarriageReturns = QStringLiteral("\r\r");
-const QString LineEnd = QStringLiteral("\r\n");
 
 const QString AttentionCaption = QStringLiteral("Atenção");
 const QString OkCaption = QStringLiteral("OK");
@@ -89,21 +89,33 @@ private:
 // inserted at the caret.
 void InsertLineAtEnd(QPlainTextEdit& log, const QString& line)
 {
-    log.moveCursor(QTextCursor::End);
-    log.insertPlainText(line + LineEnd);
+    InsertLinesAtEnd(log, {line});
 }
 
-// Reads a started restore's output to its end into the restore log, one line
-// per query, letting the window process its pending messages between lines.
-// The last line is the empty one that ends the output.
-void ReadRestoreOutput(TIBRestoreService& service, QPlainTextEdit& log)
+// Reads a started service's output to its end into a log, one line per query,
+// letting the window process its pending messages between lines. The last line
+// is the empty one that ends the output. Every line read is in the log when
+// this returns or throws.
+void ReadOutput(TIBControlAndQueryService& service, QPlainTextEdit& log, const TLogFeed::TWriter& writer)
 {
+    TLogFeed feed(log, writer);
     while (!service.Eof()) {
         TfrmPrincipal::ProcessMessages();
-        log.moveCursor(QTextCursor::End);
-        const QString line = service.GetNextLine();
-        log.insertPlainText(line + LineEnd);
+        feed.Read([&service] { return service.GetNextLine(); });
     }
+    feed.Flush();
+}
+
+// The restore's output at the end of the restore log, each line with CR LF.
+void ReadRestoreOutput(TIBRestoreService& service, QPlainTextEdit& log)
+{
+    ReadOutput(service, log, [&log](const QStringList& lines) { InsertLinesAtEnd(log, lines); });
+}
+
+// The backup's output appended to the backup log, each line as a new line.
+void ReadBackupOutput(TIBBackupService& service, QPlainTextEdit& log)
+{
+    ReadOutput(service, log, [&log](const QStringList& lines) { AppendLines(log, lines); });
 }
 
 // Drops the scratch database wherever the server allows it; when it does not,
@@ -232,10 +244,7 @@ void TfrmPrincipal::btnBackupClick()
         // 11.
         try {
             dbBackup->ServiceStart();
-            while (!dbBackup->Eof()) {
-                ProcessMessages();
-                AppendLogLine(*mmBackup, dbBackup->GetNextLine());
-            }
+            ReadBackupOutput(*dbBackup, *mmBackup);
         } catch (const Exception& failure) {
             ShowMessageBox(BackupFailedText + TwoCarriageReturns + QStringLiteral("Erro:") + failure.Message(),
                 AttentionCaption, TMessageKind::Warning);

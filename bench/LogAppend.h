@@ -7,7 +7,7 @@
 
 struct TLogAppendResult {
     long lines = 0;
-    double firstMicroseconds = 0; // per line, over the first `window` lines
+    double firstMicroseconds = 0; // per line, over the `window` lines appended to a log of `window` lines
     double lastMicroseconds = 0; // per line, over the last `window` lines
     double totalSeconds = 0;
     // Per line over `window` lines starting at a quarter, half and three
@@ -22,10 +22,12 @@ struct TLogAppendResult {
 };
 
 enum class TLogRoad {
-    Backup, // AppendLogLine on mmBackup (with mmBackupChange), as the backup run does
-    Restore, // caret to the end, the line and CR LF inserted (mmRestoreChange), as the restore run does
+    Backup, // through a feed that appends lines to mmBackup (with mmBackupChange), as the backup run does
+    Restore, // through a feed that inserts lines with CR LF at the end of mmRestore (mmRestoreChange)
 };
 
 // Appends `lines` lines, processing the pending window messages between two
-// lines as the runs do, and times the first and the last `window` of them.
+// lines and handing them to the log's feed as the runs do, with the feed's
+// clock at the quick server's pace, and times the `window` lines that follow
+// the first `window` (the log holds that many then) and the last `window`.
 TLogAppendResult MeasureLogAppend(TLogRoad road, long lines, long window);

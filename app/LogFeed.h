@@ -1,0 +1,80 @@
+#pragma once
+// The server's output on its way into a run's log.
+//
+// A verbose backup or restore prints tens of thousands of lines, read one per
+// query, and the server's job waits while its small output buffer is full: any
+// time the window spends on a line slows the job itself down. Laying out and
+// repainting the log for every line costs several times what the query does,
+// so the feed puts the lines read within one refresh interval into the log in
+// one change, while the server is quick; a line that the server made the run
+// wait for, and the few after it, go in at once, so that the log shows what
+// the job is busy with. Lines are never reordered or changed: the log ends up
+// with the same text as if each line had been put in on its own, and the
+// operator's own typing into the log lands where it would have.
+
+#include <QObject>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+
+class QPlainTextEdit;
+class QEvent;
+
+struct TLogFeedTiming {
+    // Lines that come in quick succession are put into the log at most this often.
+    std::chrono::microseconds refresh{std::chrono::milliseconds(50)};
+    // A line the run waited this long for counts as one the server made it
+    // wait for.
+    std::chrono::microseconds wait{std::chrono::milliseconds(1)};
+    // After such a line, this many lines (that one included) go in at once.
+    int linesAfterWait = 2;
+};
+
+class TLogFeed final : public QObject {
+public:
+    // Puts a batch of lines, in order, into the log.
+    using TWriter = std::function<void(const QStringList& lines)>;
+    // The time since some fixed point; steady.
+    using TClock = std::function<std::chrono::microseconds()>;
+
+    TLogFeed(QPlainTextEdit& log, TWriter writer, TLogFeedTiming timing = {}, TClock clock = SteadyClock);
+    // Puts in the lines still held; a failure then is only logged, since the
+    // feed is mostly destroyed on the way out of a failed run.
+    ~TLogFeed() override;
+    TLogFeed(const TLogFeed&) = delete;
+    TLogFeed& operator=(const TLogFeed&) = delete;
+
+    // Takes the next line of the output from `next` (a query of the server)
+    // and adds it, timing how long `next` took.
+    void Read(const std::function<QString()>& next);
+    // The next line of the output, which took `waited` to come.
+    void Add(const QString& line, std::chrono::microseconds waited);
+    // Puts every line held into the log now.
+    void Flush();
+    // Lines read but not yet in the log.
+    int Pending() const { return FPending.size(); }
+
+    static std::chrono::microseconds SteadyClock();
+
+protected:
+    // The operator's input to the log finds the lines read before it there.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPlainTextEdit& FLog;
+    TWriter FWriter;
+    TLogFeedTiming FTiming;
+    TClock FClock;
+    QStringList FPending;
+    std::chrono::microseconds FLastWrite;
+    int FLinesAtOnce = 0;
+};
+
+// The backup log's way with a batch: each line appended as a new line, as
+// QPlainTextEdit::appendPlainText does it line by line (an empty line appended
+// to an empty log leaves it empty).
+void AppendLines(QPlainTextEdit& log, const QStringList& lines);
+// The restore log's way: the caret moved to the end of the text, then each
+// line followed by a carriage return and a line feed inserted there.
+void InsertLinesAtEnd(QPlainTextEdit& log, const QStringList& lines);

@@ -1,0 +1,192 @@
+// The feed that carries a run's output into its log: what ends up in the log
+// is what putting in each line on its own gives, whatever the batches; when
+// the lines go in; and the operator's input finding the lines read before it.
+
+#include "LogFeed.h"
+#include "WindowTestSupport.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextCursor>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+enum class TStyle { Append, InsertAtEnd };
+
+// The log as a run put it together line by line, before it read its output
+// in batches.
+void PutOneByOne(QPlainTextEdit& log, TStyle style, const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        if (style == TStyle::Append) {
+            log.appendPlainText(line);
+        } else {
+            log.moveCursor(QTextCursor::End);
+            log.insertPlainText(line + QStringLiteral("\r\n"));
+        }
+    }
+}
+
+TLogFeed::TWriter WriterFor(QPlainTextEdit& log, TStyle style)
+{
+    if (style == TStyle::Append)
+        return [&log](const QStringList& lines) { AppendLines(log, lines); };
+    return [&log](const QStringList& lines) { InsertLinesAtEnd(log, lines); };
+}
+
+class LogFeedTest : public WindowTest {
+protected:
+    std::chrono::microseconds now{0};
+    TLogFeed::TClock Clock()
+    {
+        return [this] { return now; };
+    }
+    // A query that takes `waited` to answer `line`.
+    std::function<QString()> Query(const QString& line, std::chrono::microseconds waited)
+    {
+        return [this, line, waited] {
+            now += waited;
+            return line;
+        };
+    }
+};
+
+TEST_F(LogFeedTest, TheLogEndsAsIfEachLineHadGoneInOnItsOwn)
+{
+    struct TCase {
+        const char* name;
+        QString before; // the log's text when the run starts
+        QStringList lines;
+    };
+    const std::vector<TCase> cases{
+        {"server output after earlier text", QStringLiteral("Iniciando Backup..."),
+            {QStringLiteral("gbak: readied database "), QStringLiteral("gbak: creating file "), QString()}},
+        {"empty lines into an empty log", QString(), {QString(), QString(), QStringLiteral("a"), QString()}},
+        {"an empty log that only gets empty lines", QString(), {QString(), QString()}},
+        {"carriage returns and line feeds inside lines", QStringLiteral("x"),
+            {QStringLiteral("a\r"), QStringLiteral("\r\nb"), QStringLiteral("c\nd"), QStringLiteral("ç ã é")}},
+    };
+    for (TStyle style : {TStyle::Append, TStyle::InsertAtEnd}) {
+        for (const TCase& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (style == TStyle::Append ? " (append)" : " (insert at end)"));
+            QPlainTextEdit expected;
+            expected.setPlainText(c.before);
+            PutOneByOne(expected, style, c.lines);
+
+            // One batch, and the same lines in batches of every size.
+            for (int batch = 1; batch <= c.lines.size(); ++batch) {
+                QPlainTextEdit log;
+                log.setPlainText(c.before);
+                TLogFeed feed(log, WriterFor(log, style), {}, Clock());
+                for (int i = 0; i < c.lines.size(); ++i) {
+                    feed.Add(c.lines[i], 0us);
+                    if ((i + 1) % batch == 0)
+                        feed.Flush();
+                }
+                feed.Flush();
+                EXPECT_EQ(log.toPlainText().toStdString(), expected.toPlainText().toStdString()) << "batch " << batch;
+                EXPECT_EQ(log.blockCount(), expected.blockCount()) << "batch " << batch;
+            }
+        }
+    }
+}
+
+TEST_F(LogFeedTest, QuickLinesGoInOncePerRefreshAndTheLinesTheServerMadeTheRunWaitForAtOnce)
+{
+    QPlainTextEdit log;
+    int writes = 0;
+    TLogFeed feed(
+        log,
+        [&](const QStringList& lines) {
+            ++writes;
+            AppendLines(log, lines);
+        },
+        TLogFeedTiming{50ms, 1ms, 2}, Clock());
+
+    // Quick lines wait for the refresh interval; the one that completes it
+    // takes all of them into the log.
+    feed.Read(Query(QStringLiteral("1"), 100us));
+    feed.Read(Query(QStringLiteral("2"), 100us));
+    EXPECT_EQ(writes, 0);
+    EXPECT_EQ(feed.Pending(), 2);
+    now += 50ms;
+    feed.Read(Query(QStringLiteral("3"), 100us));
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(feed.Pending(), 0);
+    EXPECT_EQ(log.toPlainText(), QStringLiteral("1\n2\n3"));
+
+    // A line the server kept the run waiting for goes in at once with those
+    // held before it, and so does the next one; the one after that waits again.
+    feed.Read(Query(QStringLiteral("4"), 100us));
+    feed.Read(Query(QStringLiteral("5"), 5ms));
+    EXPECT_EQ(writes, 2);
+    EXPECT_EQ(log.toPlainText(), QStringLiteral("1\n2\n3\n4\n5"));
+    feed.Read(Query(QStringLiteral("6"), 100us));
+    EXPECT_EQ(writes, 3);
+    feed.Read(Query(QStringLiteral("7"), 100us));
+    EXPECT_EQ(writes, 3);
+    EXPECT_EQ(feed.Pending(), 1);
+}
+
+TEST_F(LogFeedTest, TheOperatorsInputFindsTheLinesReadBeforeItInTheLog)
+{
+    QWidget window;
+    window.resize(400, 300);
+    QPlainTextEdit expected(&window);
+    QPlainTextEdit log(&window);
+    expected.setGeometry(0, 0, 400, 150);
+    log.setGeometry(0, 150, 400, 150);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    const QStringList before{QStringLiteral("gbak: one "), QStringLiteral("gbak: two ")};
+    const QStringList after{QStringLiteral("gbak: three ")};
+    // The operator clicks at the start of the log and types, between two
+    // lines of the output.
+    const auto operatorTypes = [](QPlainTextEdit& target) {
+        QTest::mouseClick(target.viewport(), Qt::LeftButton, {}, QPoint(2, 2));
+        QTest::keyClicks(&target, QStringLiteral("nota "));
+    };
+
+    PutOneByOne(expected, TStyle::InsertAtEnd, before);
+    operatorTypes(expected);
+    PutOneByOne(expected, TStyle::InsertAtEnd, after);
+
+    TLogFeed feed(log, WriterFor(log, TStyle::InsertAtEnd), {}, Clock());
+    for (const QString& line : before)
+        feed.Add(line, 0us);
+    ASSERT_EQ(feed.Pending(), 2);
+    operatorTypes(log);
+    EXPECT_EQ(feed.Pending(), 0);
+    for (const QString& line : after)
+        feed.Add(line, 0us);
+    feed.Flush();
+
+    EXPECT_EQ(log.toPlainText(), expected.toPlainText());
+    EXPECT_TRUE(log.toPlainText().startsWith(QStringLiteral("nota gbak: one")));
+}
+
+TEST_F(LogFeedTest, LinesHeldWhenAReadFailsAreInTheLogOnTheWayOut)
+{
+    QPlainTextEdit log;
+    try {
+        TLogFeed feed(log, WriterFor(log, TStyle::Append), {}, Clock());
+        feed.Read(Query(QStringLiteral("gbak: one "), 0us));
+        feed.Read(Query(QStringLiteral("gbak: two "), 0us));
+        feed.Read([]() -> QString { throw std::runtime_error("connection lost"); });
+        FAIL() << "the failure did not leave the read";
+    } catch (const std::runtime_error&) {
+        // The run reports it; the lines read before it are in the log by then.
+        EXPECT_EQ(log.toPlainText(), QStringLiteral("gbak: one \ngbak: two "));
+    }
+}
+
+} // namespace
