@@ -111,7 +111,7 @@ QByteArray BuildAttachBlock(const QStringList& params)
     return block;
 }
 
-bool ParseLineReply(const char* buffer, int bufferSize, QByteArray& line, const TReplyIntegerReader& readInteger)
+TLineReply ParseLineReply(const char* buffer, int bufferSize, QByteArray& line, const TReplyIntegerReader& readInteger)
 {
     line.clear();
     // Code, two length bytes and at least the end marker.
@@ -120,13 +120,18 @@ bool ParseLineReply(const char* buffer, int bufferSize, QByteArray& line, const 
     const long raw = readInteger ? readInteger(buffer + 1, 2)
                                  : static_cast<unsigned char>(buffer[1]) | static_cast<unsigned char>(buffer[2]) << 8;
     const int length = static_cast<int>(raw & 0xFFFF);
+    if (length == 0 && bufferSize >= 5 && static_cast<unsigned char>(buffer[4]) == isc_info_end) {
+        const auto mark = static_cast<unsigned char>(buffer[3]);
+        if (mark == isc_info_data_not_ready || mark == isc_info_svc_timeout)
+            return TLineReply::NotReady;
+    }
     // The end marker must lie inside the buffer; nothing beyond it is read.
     if (length >= bufferSize - 3 || static_cast<unsigned char>(buffer[3 + length]) != isc_info_end)
         RaiseClientError(ibxeOutputParsingError);
     if (length == 0)
-        return false;
+        return TLineReply::End;
     line = QByteArray(buffer + 3, static_cast<int>(qstrnlen(buffer + 3, static_cast<size_t>(length))));
-    return true;
+    return TLineReply::Line;
 }
 
 void AppendStringItem(QByteArray& block, const QString& value, unsigned char code)
@@ -385,15 +390,18 @@ QString TIBControlAndQueryService::GetNextLine()
         return QString();
     if (FAction == 0)
         RaiseClientError(ibxeQueryParamsError);
-    SetQueryParams(QByteArray(1, static_cast<char>(isc_info_svc_line)));
-    RunQuery();
     QByteArray line;
-    const std::vector<char>& reply = OutputBuffer();
-    const bool more = ParseLineReply(
-        reply.data(), static_cast<int>(reply.size()), line, [this](const char* position, short length) {
-            return static_cast<long>(GDSLibrary().isc_vax_integer(position, length));
-        });
-    if (!more) {
+    TLineReply reply = TLineReply::NotReady;
+    while (reply == TLineReply::NotReady) {
+        SetQueryParams(QByteArray(1, static_cast<char>(isc_info_svc_line)));
+        RunQuery();
+        const std::vector<char>& output = OutputBuffer();
+        reply = ParseLineReply(
+            output.data(), static_cast<int>(output.size()), line, [this](const char* position, short length) {
+                return static_cast<long>(GDSLibrary().isc_vax_integer(position, length));
+            });
+    }
+    if (reply == TLineReply::End) {
         FEof = true;
         return QString();
     }

@@ -31,14 +31,24 @@ QByteArray BuildAttachBlock(const QStringList& params);
 // Reads the 16-bit little-endian number at a position of a reply.
 using TReplyIntegerReader = std::function<long(const char* position, short length)>;
 
+// What one isc_info_svc_line reply says.
+enum class TLineReply {
+    Line, // a line of output
+    End, // the output has ended (line length 0)
+    NotReady, // no line yet, the job still runs: ask again
+};
+
 // Checks one isc_info_svc_line reply held in buffer (bufferSize bytes) and
-// takes its line. Returns false when the reply ends the output (line length 0),
-// true with the line's bytes (up to its first zero byte) otherwise. Raises
-// client error 95 when the reply does not start with 62, when its end marker 1
-// does not follow the line, or when the line would run past the buffer; nothing
-// outside the buffer is read. readInteger reads the line length (by default the
-// bytes themselves; the service objects pass the client library's isc_vax_integer).
-bool ParseLineReply(const char* buffer, int bufferSize, QByteArray& line,
+// takes its line. A reply of line length 0 ends the output, unless the server
+// marks it with isc_info_data_not_ready or isc_info_svc_timeout before the end
+// marker: then no line was ready yet. The server sends that when a query meets
+// the job between its last line and its end. Raises client error 95 when the
+// reply does not start with 62, when its end marker 1 does not follow the line
+// (or that mark), or when the line would run past the buffer; nothing outside
+// the buffer is read. line gets the line's bytes up to its first zero byte.
+// readInteger reads the line length (by default the bytes themselves; the
+// service objects pass the client library's isc_vax_integer).
+TLineReply ParseLineReply(const char* buffer, int bufferSize, QByteArray& line,
     const TReplyIntegerReader& readInteger = TReplyIntegerReader());
 
 // Items of a start block: a string item is the code, the value's length in

@@ -314,6 +314,33 @@ TEST_F(ServicesObjects, GetNextLineReadsScriptedReplies)
     }
 }
 
+// A query that meets the job between its last line and its end gets an empty
+// line marked "not ready" (or "timeout") from the server: no line yet, not the
+// end of the output and not a failure.
+TEST_F(ServicesObjects, GetNextLineAsksAgainWhileTheServerHasNoLineReady)
+{
+    auto backup = StartedBackup();
+    fake::PushQueryReply(Bytes(62, 0, 0, 4, 1));
+    fake::PushQueryReply(Bytes(62, 0, 0, 64, 1));
+    fake::PushQueryReply(Bytes(62, 5, 0, "hello", 1));
+    fake::PushQueryReply(Bytes(62, 0, 0, 4, 1));
+    fake::PushQueryReply(Bytes(62, 0, 0, 1));
+    EXPECT_EQ(backup->GetNextLine(), QStringLiteral("hello"));
+    EXPECT_FALSE(backup->Eof());
+    EXPECT_EQ(fake::CallCount("isc_service_query"), 3);
+    EXPECT_EQ(backup->GetNextLine(), QString());
+    EXPECT_TRUE(backup->Eof());
+    EXPECT_EQ(fake::CallCount("isc_service_query"), 5);
+
+    // Only an empty line carries that mark; anything else after a line is refused.
+    fake::Reset();
+    backup = StartedBackup();
+    fake::PushQueryReply(Bytes(62, 5, 0, "hello", 4, 1));
+    EXPECT_EQ(ClientErrorOf([&] { backup->GetNextLine(); }), ibxeOutputParsingError);
+    fake::PushQueryReply(Bytes(62, 0, 0, 4, 2));
+    EXPECT_EQ(ClientErrorOf([&] { backup->GetNextLine(); }), ibxeOutputParsingError);
+}
+
 TEST_F(ServicesObjects, GetNextLineBeforeStartAndAfterEnd)
 {
     TIBBackupService service;

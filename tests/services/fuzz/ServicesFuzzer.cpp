@@ -31,8 +31,8 @@ void ReadReply(const std::uint8_t* data, std::size_t size)
     if (size)
         std::memcpy(buffer.get(), data, size);
     QByteArray line;
-    const bool more = ParseLineReply(size ? buffer.get() : nullptr, static_cast<int>(size), line);
-    if (more && line.size() > static_cast<qsizetype>(size))
+    const TLineReply reply = ParseLineReply(size ? buffer.get() : nullptr, static_cast<int>(size), line);
+    if (reply == TLineReply::Line && line.size() > static_cast<qsizetype>(size))
         __builtin_trap();
 }
 
