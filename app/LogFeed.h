@@ -25,8 +25,10 @@ struct TLogFeedTiming {
     // Lines that come in quick succession are put into the log at most this often.
     std::chrono::microseconds refresh{std::chrono::milliseconds(50)};
     // A line the run waited this long for counts as one the server made it
-    // wait for.
-    std::chrono::microseconds wait{std::chrono::milliseconds(1)};
+    // wait for: the job has gone slow, and the line before its next wait is
+    // what the log should show meanwhile. (Short waits come by the thousand in
+    // a burst of output, and a refresh interval shows those lines soon enough.)
+    std::chrono::microseconds wait{std::chrono::milliseconds(10)};
     // After such a line, this many lines (that one included) go in at once.
     int linesAfterWait = 2;
 };
