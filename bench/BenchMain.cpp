@@ -198,38 +198,36 @@ int Compare(const TOptions& options)
     const long startPeak = PeakResidentKiB();
     long firstWindowPeak = 0;
 
-    auto runGbak = [&](bool counted) {
-        const TTimedRun backup = GbakBackup(access, database, gbakFile, gbakOutput);
-        TTimedRun restored;
-        if (restore)
-            restored = GbakRestore(access, gbakFile, restoreTo, gbakOutput);
-        QFile::remove(gbakFile);
-        if (counted) {
-            gbakBackup.Add(backup);
-            if (restore)
-                gbakRestore.Add(restored);
-        }
-        Print(QStringLiteral("    gbak    backup %1 s%2%3")
-                  .arg(Seconds(backup.seconds),
-                      restore ? QStringLiteral("  restore %1 s").arg(Seconds(restored.seconds)) : QString(),
-                      counted ? QString() : QStringLiteral("  (warm-up)")));
-    };
-    auto runLayer = [&](bool counted) {
-        const TTimedRun backup = ServiceBackup(access, database, gbakFile);
-        TTimedRun restored;
-        if (restore)
-            restored = ServiceRestore(access, gbakFile, restoreTo);
-        QFile::remove(gbakFile);
-        if (counted) {
-            layerBackup.Add(backup);
-            if (restore)
-                layerRestore.Add(restored);
-        }
-        Print(QStringLiteral("    layer   backup %1 s%2%3")
-                  .arg(Seconds(backup.seconds),
-                      restore ? QStringLiteral("  restore %1 s").arg(Seconds(restored.seconds)) : QString(),
-                      counted ? QString() : QStringLiteral("  (warm-up)")));
-    };
+    // A side that backs up into gbakFile and restores that file: gbak or the
+    // client layer alone.
+    using TBackupJob = std::function<TTimedRun()>;
+    using TRestoreJob = std::function<TTimedRun()>;
+    auto fileSide
+        = [&](const QString& name, TSeries& backups, TSeries& restores, TBackupJob backupJob, TRestoreJob restoreJob) {
+              return [&, name, backupJob, restoreJob](bool counted) {
+                  const TTimedRun backup = backupJob();
+                  TTimedRun restored;
+                  if (restore)
+                      restored = restoreJob();
+                  QFile::remove(gbakFile);
+                  if (counted) {
+                      backups.Add(backup);
+                      if (restore)
+                          restores.Add(restored);
+                  }
+                  Print(QStringLiteral("    %1 backup %2 s%3%4")
+                            .arg(name.leftJustified(7), Seconds(backup.seconds),
+                                restore ? QStringLiteral("  restore %1 s").arg(Seconds(restored.seconds)) : QString(),
+                                counted ? QString() : QStringLiteral("  (warm-up)")));
+              };
+          };
+    const auto runGbak = fileSide(
+        QStringLiteral("gbak"), gbakBackup, gbakRestore,
+        [&] { return GbakBackup(access, database, gbakFile, gbakOutput); },
+        [&] { return GbakRestore(access, gbakFile, restoreTo, gbakOutput); });
+    const auto runLayer = fileSide(
+        QStringLiteral("layer"), layerBackup, layerRestore, [&] { return ServiceBackup(access, database, gbakFile); },
+        [&] { return ServiceRestore(access, gbakFile, restoreTo); });
     auto runWindow = [&](bool counted) {
         const TWindowRuns window = RunWindow(access, database, folder, restoreTo);
         if (counted) {

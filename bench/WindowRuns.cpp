@@ -13,6 +13,7 @@
 #include <QTextDocument>
 #include <QWindow>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -66,22 +67,26 @@ TWindowRuns RunWindow(
         Fail(QStringLiteral("the connection test did not connect: %1").arg(BoxTexts(dialogs)));
     QApplication::processEvents();
 
-    const auto viewportArea = [](const QPlainTextEdit& log) {
-        return static_cast<double>(log.viewport()->width()) * log.viewport()->height();
+    // Times one press of a run's button, with the paints of its log counted.
+    const auto timedRun = [&dialogs](const std::function<void()>& press, QPlainTextEdit& log, const QString& success) {
+        TTimedRun run;
+        TPaintCounter paints;
+        log.viewport()->installEventFilter(&paints);
+        const double start = Now();
+        const double processor = ProcessorTime();
+        press();
+        run.seconds = Now() - start;
+        run.processorSeconds = ProcessorTime() - processor;
+        log.viewport()->removeEventFilter(&paints);
+        if (dialogs.LastText() != success)
+            Fail(QStringLiteral("the run did not succeed: %1").arg(BoxTexts(dialogs)));
+        run.lines = CountServerBlocks(log);
+        run.paints = paints.events;
+        run.paintedViewports = paints.area / (static_cast<double>(log.viewport()->width()) * log.viewport()->height());
+        return run;
     };
-    TPaintCounter backupPaints;
-    window->mmBackup->viewport()->installEventFilter(&backupPaints);
-    double start = Now();
-    double processor = ProcessorTime();
-    window->btnBackupClick();
-    runs.backup.seconds = Now() - start;
-    runs.backup.processorSeconds = ProcessorTime() - processor;
-    if (dialogs.LastText() != QLatin1String("Backup realizado com sucesso !!!"))
-        Fail(QStringLiteral("the backup run did not succeed: %1").arg(BoxTexts(dialogs)));
-    window->mmBackup->viewport()->removeEventFilter(&backupPaints);
-    runs.backup.lines = CountServerBlocks(*window->mmBackup);
-    runs.backup.paints = backupPaints.events;
-    runs.backup.paintedViewports = backupPaints.area / viewportArea(*window->mmBackup);
+    runs.backup = timedRun(
+        [&] { window->btnBackupClick(); }, *window->mmBackup, QStringLiteral("Backup realizado com sucesso !!!"));
     runs.backupFile = window->SelectedBackupPath();
 
     if (!restoreTo.isEmpty()) {
@@ -89,19 +94,8 @@ TWindowRuns RunWindow(
         // types the scratch destination in all the same.
         window->edCaminho->setText(restoreTo);
         QApplication::processEvents();
-        TPaintCounter restorePaints;
-        window->mmRestore->viewport()->installEventFilter(&restorePaints);
-        start = Now();
-        processor = ProcessorTime();
-        window->btnRestoreClick();
-        runs.restore.seconds = Now() - start;
-        runs.restore.processorSeconds = ProcessorTime() - processor;
-        if (dialogs.LastText() != QLatin1String("Backup Restaurado com Sucesso !!!"))
-            Fail(QStringLiteral("the restore run did not succeed: %1").arg(BoxTexts(dialogs)));
-        window->mmRestore->viewport()->removeEventFilter(&restorePaints);
-        runs.restore.lines = CountServerBlocks(*window->mmRestore);
-        runs.restore.paints = restorePaints.events;
-        runs.restore.paintedViewports = restorePaints.area / viewportArea(*window->mmRestore);
+        runs.restore = timedRun([&] { window->btnRestoreClick(); }, *window->mmRestore,
+            QStringLiteral("Backup Restaurado com Sucesso !!!"));
     }
 
     window.reset();
