@@ -1,5 +1,7 @@
 #include "LogFeed.h"
 
+#include "OutputReader.h"
+
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextCursor>
@@ -52,13 +54,6 @@ TLogFeed::~TLogFeed()
     }
 }
 
-void TLogFeed::Read(const std::function<QString()>& next)
-{
-    const std::chrono::microseconds start = FClock();
-    const QString line = next();
-    Add(line, FClock() - start);
-}
-
 void TLogFeed::Add(const QString& line, std::chrono::microseconds waited)
 {
     if (waited >= FTiming.wait)
@@ -92,6 +87,28 @@ bool TLogFeed::eventFilter(QObject* watched, QEvent* event)
     if (IsOperatorInput(event->type()))
         Flush();
     return QObject::eventFilter(watched, event);
+}
+
+void FeedOutput(TOutputReader& reader, TLogFeed& feed, const std::function<void()>& processMessages)
+{
+    std::vector<TOutputReader::TLine> lines;
+    bool more = true;
+    while (more) {
+        lines.clear();
+        more = reader.Take(lines, feed.Timing().idle);
+        if (lines.empty()) {
+            // Nothing came for a while: the log shows what the job is busy
+            // with, and the window stays responsive.
+            feed.Flush();
+            processMessages();
+        }
+        for (const TOutputReader::TLine& line : lines) {
+            processMessages();
+            feed.Add(line.Text, line.Waited);
+        }
+    }
+    feed.Flush();
+    reader.RethrowFailure();
 }
 
 void AppendLines(QPlainTextEdit& log, const QStringList& lines)

@@ -2,15 +2,16 @@
 // The server's output on its way into a run's log.
 //
 // A verbose backup or restore prints tens of thousands of lines, read one per
-// query, and the server's job waits while its small output buffer is full: any
-// time the window spends on a line slows the job itself down. Laying out and
-// repainting the log for every line costs several times what the query does,
-// so the feed puts the lines read within one refresh interval into the log in
-// one change, while the server is quick; a line that the server made the run
-// wait for, and the few after it, go in at once, so that the log shows what
-// the job is busy with. Lines are never reordered or changed: the log ends up
-// with the same text as if each line had been put in on its own, and the
-// operator's own typing into the log lands where it would have.
+// query on a thread of their own (TOutputReader), since the server's job waits
+// while its small output buffer is full. The window's thread takes the lines
+// from there. Laying out and repainting the log for every line would still
+// cost it several times what the query does, so the feed puts the lines of one
+// refresh interval into the log in one change while the server is quick; a
+// line that the server made the run wait for, and the few after it, go in at
+// once, and so do the lines held when the server falls silent, so that the log
+// shows what the job is busy with. Lines are never reordered or changed: the
+// log ends up with the same text as if each line had been put in on its own,
+// and the operator's own typing into the log lands where it would have.
 
 #include <QObject>
 #include <QStringList>
@@ -20,6 +21,7 @@
 
 class QPlainTextEdit;
 class QEvent;
+class TOutputReader;
 
 struct TLogFeedTiming {
     // Lines that come in quick succession are put into the log at most this often.
@@ -31,6 +33,9 @@ struct TLogFeedTiming {
     std::chrono::microseconds wait{std::chrono::milliseconds(10)};
     // After such a line, this many lines (that one included) go in at once.
     int linesAfterWait = 2;
+    // When no line has come for this long, the lines held go in, and the
+    // window processes its pending messages while the server is silent.
+    std::chrono::microseconds idle{std::chrono::milliseconds(10)};
 };
 
 class TLogFeed final : public QObject {
@@ -47,15 +52,13 @@ public:
     TLogFeed(const TLogFeed&) = delete;
     TLogFeed& operator=(const TLogFeed&) = delete;
 
-    // Takes the next line of the output from `next` (a query of the server)
-    // and adds it, timing how long `next` took.
-    void Read(const std::function<QString()>& next);
     // The next line of the output, which took `waited` to come.
     void Add(const QString& line, std::chrono::microseconds waited);
     // Puts every line held into the log now.
     void Flush();
     // Lines read but not yet in the log.
     int Pending() const { return FPending.size(); }
+    const TLogFeedTiming& Timing() const { return FTiming; }
 
     static std::chrono::microseconds SteadyClock();
 
@@ -72,6 +75,12 @@ private:
     std::chrono::microseconds FLastWrite;
     int FLinesAtOnce = 0;
 };
+
+// Takes the output from `reader` into `feed` to its end: the window's pending
+// messages are processed before each line and whenever the server leaves the
+// run waiting, and the lines held then go into the log. Every line read is in
+// the log when this returns; then what the reading failed with is thrown.
+void FeedOutput(TOutputReader& reader, TLogFeed& feed, const std::function<void()>& processMessages);
 
 // The backup log's way with a batch: each line appended as a new line, as
 // QPlainTextEdit::appendPlainText does it line by line (an empty line appended

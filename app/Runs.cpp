@@ -9,6 +9,7 @@
 #include "Dialogs.h"
 #include "Errors.h"
 #include "LogFeed.h"
+#include "OutputReader.h"
 #include "RestoreSafety.h"
 #include "StringList.h"
 
@@ -92,18 +93,18 @@ void InsertLineAtEnd(QPlainTextEdit& log, const QString& line)
     InsertLinesAtEnd(log, {line});
 }
 
-// Reads a started service's output to its end into a log, one line per query,
-// letting the window process its pending messages between lines. The last line
-// is the empty one that ends the output. Every line read is in the log when
-// this returns or throws.
+// Reads a started service's output to its end into a log, one line per query
+// on a thread of its own, while this thread puts the lines into the log and
+// processes the window's pending messages between lines. The last line is the
+// empty one that ends the output. Every line read is in the log when this
+// returns or throws.
 void ReadOutput(TIBControlAndQueryService& service, QPlainTextEdit& log, const TLogFeed::TWriter& writer)
 {
     TLogFeed feed(log, writer);
-    while (!service.Eof()) {
-        TfrmPrincipal::ProcessMessages();
-        feed.Read([&service] { return service.GetNextLine(); });
-    }
-    feed.Flush();
+    // The queries run on the reader's thread; nothing else touches the
+    // service until the reader is gone.
+    TOutputReader reader([&service] { return service.Eof(); }, [&service] { return service.GetNextLine(); });
+    FeedOutput(reader, feed, &TfrmPrincipal::ProcessMessages);
 }
 
 // The restore's output at the end of the restore log, each line with CR LF.

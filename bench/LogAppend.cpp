@@ -31,10 +31,8 @@ constexpr std::chrono::microseconds ServerPace{50};
 void AppendAsTheRunDoes(TLogFeed& feed, const QString& line, std::chrono::microseconds& serverClock)
 {
     TfrmPrincipal::ProcessMessages();
-    feed.Read([&] {
-        serverClock += ServerPace;
-        return line;
-    });
+    serverClock += ServerPace;
+    feed.Add(line, ServerPace);
 }
 
 std::unique_ptr<TLogFeed> FeedFor(TLogRoad road, QPlainTextEdit& log, const std::chrono::microseconds& serverClock)

@@ -254,6 +254,7 @@ gds::Status TIBCustomService::Call(gds::Status errCode, bool raiseError)
 void TIBCustomService::LoseHandleAndRaise()
 {
     FHandle = 0;
+    FAttached = false;
     RaiseServerError();
 }
 
@@ -291,6 +292,7 @@ void TIBCustomService::Attach()
             serviceName.constData(), &FHandle, static_cast<unsigned short>(FSPBLength), FSPB.constData());
     if (Call(status, false) > 0)
         LoseHandleAndRaise();
+    FAttached = FHandle != 0;
     if (FTraceFlags.count(tfService))
         MonitorHook().ServiceAttach(this);
     if (OnAttach)
@@ -303,6 +305,7 @@ void TIBCustomService::Detach()
     const gds::Status status = FGDSLibrary.isc_service_detach(CurrentStatusVector(), &FHandle);
     // Detached whether or not the call succeeded.
     FHandle = 0;
+    FAttached = false;
     if (Call(status, false) > 0)
         RaiseServerError();
     if (FTraceFlags.count(tfService))

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -84,7 +85,8 @@ public:
     void SetLoginPrompt(bool value) { FLoginPrompt = value; }
     TTraceFlags TraceFlags() const { return FTraceFlags; }
     void SetTraceFlags(const TTraceFlags& value) { FTraceFlags = value; }
-    bool Active() const { return FHandle != 0; }
+    // May be asked from another thread while this one's output is read.
+    bool Active() const { return FAttached.load(); }
     void SetActive(bool value);
     gds::Handle Handle() const { return FHandle; }
     // Size in bytes of the reply buffer of the output queries (1 to 65535).
@@ -131,6 +133,8 @@ private:
     QByteArray FQueryParams;
     QString FServerName;
     gds::Handle FHandle = 0;
+    // Whether FHandle holds a handle, for Active() from other threads.
+    std::atomic<bool> FAttached{false};
     TProtocol FProtocol = Local;
     TStringList FParams;
     IGDSLibrary& FGDSLibrary;

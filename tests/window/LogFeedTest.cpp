@@ -3,6 +3,7 @@
 // the lines go in; and the operator's input finding the lines read before it.
 
 #include "LogFeed.h"
+#include "OutputReader.h"
 #include "WindowTestSupport.h"
 
 #include <QApplication>
@@ -12,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -49,13 +52,11 @@ protected:
     {
         return [this] { return now; };
     }
-    // A query that takes `waited` to answer `line`.
-    std::function<QString()> Query(const QString& line, std::chrono::microseconds waited)
+    // A line whose query took `waited`.
+    void Read(TLogFeed& feed, const QString& line, std::chrono::microseconds waited)
     {
-        return [this, line, waited] {
-            now += waited;
-            return line;
-        };
+        now += waited;
+        feed.Add(line, waited);
     }
 };
 
@@ -113,25 +114,25 @@ TEST_F(LogFeedTest, QuickLinesGoInOncePerRefreshAndTheLinesTheServerMadeTheRunWa
 
     // Quick lines wait for the refresh interval; the one that completes it
     // takes all of them into the log.
-    feed.Read(Query(QStringLiteral("1"), 100us));
-    feed.Read(Query(QStringLiteral("2"), 100us));
+    Read(feed, QStringLiteral("1"), 100us);
+    Read(feed, QStringLiteral("2"), 100us);
     EXPECT_EQ(writes, 0);
     EXPECT_EQ(feed.Pending(), 2);
     now += 50ms;
-    feed.Read(Query(QStringLiteral("3"), 100us));
+    Read(feed, QStringLiteral("3"), 100us);
     EXPECT_EQ(writes, 1);
     EXPECT_EQ(feed.Pending(), 0);
     EXPECT_EQ(log.toPlainText(), QStringLiteral("1\n2\n3"));
 
     // A line the server kept the run waiting for goes in at once with those
     // held before it, and so does the next one; the one after that waits again.
-    feed.Read(Query(QStringLiteral("4"), 100us));
-    feed.Read(Query(QStringLiteral("5"), 5ms));
+    Read(feed, QStringLiteral("4"), 100us);
+    Read(feed, QStringLiteral("5"), 5ms);
     EXPECT_EQ(writes, 2);
     EXPECT_EQ(log.toPlainText(), QStringLiteral("1\n2\n3\n4\n5"));
-    feed.Read(Query(QStringLiteral("6"), 100us));
+    Read(feed, QStringLiteral("6"), 100us);
     EXPECT_EQ(writes, 3);
-    feed.Read(Query(QStringLiteral("7"), 100us));
+    Read(feed, QStringLiteral("7"), 100us);
     EXPECT_EQ(writes, 3);
     EXPECT_EQ(feed.Pending(), 1);
 }
@@ -174,18 +175,61 @@ TEST_F(LogFeedTest, TheOperatorsInputFindsTheLinesReadBeforeItInTheLog)
     EXPECT_TRUE(log.toPlainText().startsWith(QStringLiteral("nota gbak: one")));
 }
 
-TEST_F(LogFeedTest, LinesHeldWhenAReadFailsAreInTheLogOnTheWayOut)
+TEST_F(LogFeedTest, TheOutputGoesInWithMessagesProcessedBeforeEachLineAndWhileTheServerIsSilent)
 {
     QPlainTextEdit log;
-    try {
-        TLogFeed feed(log, WriterFor(log, TStyle::Append), {}, Clock());
-        feed.Read(Query(QStringLiteral("gbak: one "), 0us));
-        feed.Read(Query(QStringLiteral("gbak: two "), 0us));
-        feed.Read([]() -> QString { throw std::runtime_error("connection lost"); });
-        FAIL() << "the failure did not leave the read";
-    } catch (const std::runtime_error&) {
-        // The run reports it; the lines read before it are in the log by then.
-        EXPECT_EQ(log.toPlainText(), QStringLiteral("gbak: one \ngbak: two "));
+    TLogFeed feed(log, WriterFor(log, TStyle::Append), TLogFeedTiming{1h, 1h, 0, 5ms});
+    const QStringList burst{QStringLiteral("gbak: one "), QStringLiteral("gbak: two ")};
+    std::atomic<bool> shown{false};
+    std::atomic<int> queries{0};
+    // Two quick lines, then a silence of the server that ends once the log
+    // shows them (or after five seconds), then the end line.
+    TOutputReader reader([&] { return queries == 3; },
+        [&] {
+            const int query = queries;
+            if (query == 2) {
+                const auto deadline = std::chrono::steady_clock::now() + 5s;
+                while (!shown && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(1ms);
+            }
+            ++queries;
+            return query < 2 ? burst[query] : QString();
+        });
+    int processed = 0;
+    FeedOutput(reader, feed, [&] {
+        ++processed;
+        if (log.toPlainText() == burst.join(QLatin1Char('\n')))
+            shown = true;
+    });
+
+    EXPECT_TRUE(shown) << "the lines read before the silence waited for the next line";
+    EXPECT_EQ(log.toPlainText(), burst.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    EXPECT_GE(processed, 3) << "messages are processed before every line";
+}
+
+TEST_F(LogFeedTest, LinesReadBeforeAFailureAreInTheLogBeforeItIsThrown)
+{
+    for (TStyle style : {TStyle::Append, TStyle::InsertAtEnd}) {
+        QPlainTextEdit log;
+        TLogFeed feed(log, WriterFor(log, style), TLogFeedTiming{1h, 1h, 0, 5ms});
+        int queries = 0;
+        TOutputReader reader([] { return false; },
+            [&]() -> QString {
+                if (++queries == 3)
+                    throw std::runtime_error("connection lost");
+                return QStringLiteral("gbak: line %1 ").arg(queries);
+            });
+        QString logWhenThrown;
+        try {
+            FeedOutput(reader, feed, [] {});
+            ADD_FAILURE() << "the failure did not leave the read";
+        } catch (const std::runtime_error& failure) {
+            EXPECT_STREQ(failure.what(), "connection lost");
+            logWhenThrown = log.toPlainText();
+        }
+        QPlainTextEdit expected;
+        PutOneByOne(expected, style, {QStringLiteral("gbak: line 1 "), QStringLiteral("gbak: line 2 ")});
+        EXPECT_EQ(logWhenThrown, expected.toPlainText());
     }
 }
 
