@@ -101,11 +101,14 @@ void FeedOutput(TOutputReader& reader, TLogFeed& feed, const std::function<void(
             // with, and the window stays responsive.
             feed.Flush();
             processMessages();
+            continue;
         }
-        for (const TOutputReader::TLine& line : lines) {
-            processMessages();
+        // The lines taken together were read while this thread was busy or
+        // waiting; processing messages between them, with nothing to wait for
+        // in between, would only take processor time from the server's job.
+        processMessages();
+        for (const TOutputReader::TLine& line : lines)
             feed.Add(line.Text, line.Waited);
-        }
     }
     feed.Flush();
     reader.RethrowFailure();

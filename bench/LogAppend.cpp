@@ -26,11 +26,16 @@ QString ServerLikeLine(long number)
 // a run gives it (a batch per refresh interval) however fast the bench goes.
 constexpr std::chrono::microseconds ServerPace{50};
 
-// The runs' way with a line: the pending messages processed, then the line
-// handed to the log's feed.
-void AppendAsTheRunDoes(TLogFeed& feed, const QString& line, std::chrono::microseconds& serverClock)
+// The lines that the window's thread takes from the reading thread at once
+// while the server is quick: those of one idle interval at the server's pace.
+constexpr long LinesPerTake = TLogFeedTiming{}.idle / ServerPace;
+
+// The runs' way with a line: the pending messages processed before each batch
+// of lines taken from the reading thread, then the line handed to the log's feed.
+void AppendAsTheRunDoes(TLogFeed& feed, long number, const QString& line, std::chrono::microseconds& serverClock)
 {
-    TfrmPrincipal::ProcessMessages();
+    if (number % LinesPerTake == 0)
+        TfrmPrincipal::ProcessMessages();
     serverClock += ServerPace;
     feed.Add(line, ServerPace);
 }
@@ -69,7 +74,7 @@ TLogAppendResult MeasureLogAppend(TLogRoad road, long lines, long window)
     {
         auto feed = FeedFor(road, log, serverClock);
         for (long i = 0; i < window; ++i)
-            AppendAsTheRunDoes(*feed, ServerLikeLine(i), serverClock);
+            AppendAsTheRunDoes(*feed, i, ServerLikeLine(i), serverClock);
     }
     log.clear();
     QApplication::processEvents();
@@ -96,7 +101,7 @@ TLogAppendResult MeasureLogAppend(TLogRoad road, long lines, long window)
                 result.sliceMicroseconds.emplace_back(
                     sliceStarts[k], (Now() - sliceBegin[k]) / static_cast<double>(window) * 1e6);
         }
-        AppendAsTheRunDoes(*feed, ServerLikeLine(i), serverClock);
+        AppendAsTheRunDoes(*feed, i, ServerLikeLine(i), serverClock);
         if (i == 2 * window - 1)
             firstEnd = Now();
     }

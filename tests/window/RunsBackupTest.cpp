@@ -126,8 +126,11 @@ TEST_F(RunsBackupTest, FailuresLeaveTheWindowReadyForAnotherTry)
 
 TEST_F(RunsBackupTest, PressesDuringARunChangeNothingInIt)
 {
+    // A table whose data keeps the runs busy for a while, so that they let
+    // the window process its messages many times.
     const QString database = Folder() + QStringLiteral("DADOS.FDB");
-    testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("CLIENTES"), 10));
+    testserver::CreateDatabase(database,
+        runs::TableWithRows(QStringLiteral("CLIENTES"), 10) + runs::TableWithRows(QStringLiteral("GRANDE"), 100000));
     // A backup in the catalogue, for a restore pressed during the backup run.
     const QString earlier = Folder() + QStringLiteral("ANTERIOR.BKP");
     MakeBackup(database, earlier);
@@ -136,8 +139,8 @@ TEST_F(RunsBackupTest, PressesDuringARunChangeNothingInIt)
     QPlainTextEdit* restoreLog = Log(*window, "mmRestore");
     runs::TStartCounter& counter = CountStarts(*window);
 
-    // Every time the run lets the window process its messages (between two
-    // lines of output), the operator presses the other buttons, and the
+    // Every time the run lets the window process its messages (while it reads
+    // the output), the operator presses the other buttons, and the
     // connection test with a path that it would refuse with a box.
     int presses = 0;
     auto pressEverything = [&] {
