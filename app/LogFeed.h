@@ -79,9 +79,8 @@ private:
 // Takes the output from `reader` into `feed` to its end: the window's pending
 // messages are processed before each batch of lines taken from the reader and
 // whenever the server leaves the run waiting for `idle`, and the lines held
-// then go into the log. Every line
-// read is in the log when this returns; then what the reading failed with is
-// thrown.
+// then go into the log. Every line read is in the log when this returns; then
+// what the reading failed with is thrown.
 void FeedOutput(TOutputReader& reader, TLogFeed& feed, const std::function<void()>& processMessages);
 
 // The backup log's way with a batch: each line appended as a new line, as

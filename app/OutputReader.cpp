@@ -11,24 +11,14 @@ TOutputReader::TOutputReader(TAtEnd atEnd, TNext next)
 
 TOutputReader::~TOutputReader()
 {
-    {
-        const std::lock_guard<std::mutex> guard(FLock);
-        FStop = true;
-    }
+    FStop = true;
     FThread.join();
 }
 
 void TOutputReader::Run()
 {
     try {
-        for (;;) {
-            {
-                const std::lock_guard<std::mutex> guard(FLock);
-                if (FStop)
-                    break;
-            }
-            if (FAtEnd())
-                break;
+        while (!FStop && !FAtEnd()) {
             const auto start = std::chrono::steady_clock::now();
             QString text = FNext();
             const auto waited

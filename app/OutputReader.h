@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -55,7 +56,7 @@ private:
     std::condition_variable FFinishedChanged;
     std::vector<TLine> FLines;
     bool FFinished = false;
-    bool FStop = false;
+    std::atomic<bool> FStop{false};
     std::exception_ptr FFailure;
     std::thread FThread;
 };
