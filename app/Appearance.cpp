@@ -1,5 +1,7 @@
 #include "Appearance.h"
 
+#include "LogView.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -20,7 +22,6 @@
 #include <QMainWindow>
 #include <QPainter>
 #include <QPixmap>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -28,7 +29,6 @@
 #include <QStyleOption>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <QtGlobal>
@@ -741,19 +741,13 @@ template <class Log> void SetLogLook(Log* log, const QFont& font, const QColor& 
     log->setPalette(palette);
     log->setFrameStyle(QFrame::Box | QFrame::Plain);
     log->setLineWidth(1);
-    log->setLineWrapMode(Log::WidgetWidth);
     log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    log->setTabChangesFocus(true);
 }
 
-// A log is a rich-text or a plain-text box.
 void SetLogLook(QWidget& window, const char* name, const QFont& font, const QColor& text)
 {
-    if (auto* rich = window.findChild<QTextEdit*>(QString::fromLatin1(name)))
-        SetLogLook(rich, font, text);
-    else if (auto* plain = Find<QPlainTextEdit>(window, name))
-        SetLogLook(plain, font, text);
+    SetLogLook(Find<TLogView>(window, name), font, text);
 }
 
 // Lengths laid out for 96 dpi, in proportion on the screen's setting.

@@ -11,12 +11,12 @@
 
 #include "AppPaths.h"
 
+#include "LogView.h"
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QShowEvent>
 #include <QTabWidget>
 
@@ -192,7 +192,7 @@ QString TfrmPrincipal::SelectedBackupPath() const
     return cmbBackups->currentData().toString();
 }
 
-void TfrmPrincipal::AppendLogLine(QPlainTextEdit& log, const QString& line)
+void TfrmPrincipal::AppendLogLine(TLogView& log, const QString& line)
 {
     log.appendPlainText(line);
     UpdateNow();

@@ -13,7 +13,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class TLogView;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
@@ -54,7 +54,7 @@ public:
     QGroupBox* gbRepositorio = nullptr;
     QLabel* lblDestino = nullptr;
     QPushButton* btnBackup = nullptr;
-    QPlainTextEdit* mmBackup = nullptr;
+    TLogView* mmBackup = nullptr;
     QWidget* Restore = nullptr;
     QFrame* Panel2 = nullptr;
     QLabel* Image2 = nullptr;
@@ -63,7 +63,7 @@ public:
     QGroupBox* gbArquivo_Restaurar = nullptr;
     QComboBox* cmbBackups = nullptr;
     QPushButton* btnRestore = nullptr;
-    QPlainTextEdit* mmRestore = nullptr;
+    TLogView* mmRestore = nullptr;
     QGroupBox* GroupBox6 = nullptr;
     QLabel* lblBase_Restaurada = nullptr;
     TOpenDialog* OpenDialog1 = nullptr;
@@ -111,7 +111,7 @@ public:
     // Whether a run is in progress (set by TRunGuard).
     bool Running() const { return FRunning; }
     // Adds a line at the end of a log and shows it at once.
-    void AppendLogLine(QPlainTextEdit& log, const QString& line);
+    void AppendLogLine(TLogView& log, const QString& line);
     // Repaints at once whatever part of the window waits to be repainted.
     void UpdateNow();
     // Lets the window system process the pending messages once.

@@ -1,11 +1,9 @@
 #include "LogFeed.h"
 
+#include "LogView.h"
 #include "OutputReader.h"
 
 #include <QEvent>
-#include <QPlainTextEdit>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QtGlobal>
 
 #include <exception>
@@ -32,7 +30,7 @@ bool IsOperatorInput(QEvent::Type type)
 
 } // namespace
 
-TLogFeed::TLogFeed(QPlainTextEdit& log, TWriter writer, TLogFeedTiming timing, TClock clock)
+TLogFeed::TLogFeed(TLogView& log, TWriter writer, TLogFeedTiming timing, TClock clock)
     : FLog(log)
     , FWriter(std::move(writer))
     , FTiming(timing)
@@ -114,21 +112,12 @@ void FeedOutput(TOutputReader& reader, TLogFeed& feed, const std::function<void(
     reader.RethrowFailure();
 }
 
-void AppendLines(QPlainTextEdit& log, const QStringList& lines)
+void AppendLines(TLogView& log, const QStringList& lines)
 {
-    qsizetype first = 0;
-    if (log.document()->isEmpty()) {
-        while (first < lines.size() && lines[first].isEmpty())
-            ++first;
-    }
-    if (first == lines.size())
-        return;
-    // Lines are parted with the paragraph separator, not a line feed, which a
-    // carriage return at the end of a line would join into one line break.
-    log.appendPlainText(lines.mid(first).join(QChar::ParagraphSeparator));
+    log.appendLines(lines);
 }
 
-void InsertLinesAtEnd(QPlainTextEdit& log, const QStringList& lines)
+void InsertLinesAtEnd(TLogView& log, const QStringList& lines)
 {
     static const QString LineEnd = QStringLiteral("\r\n");
     QString text;
@@ -140,6 +129,6 @@ void InsertLinesAtEnd(QPlainTextEdit& log, const QStringList& lines)
         text += line;
         text += LineEnd;
     }
-    log.moveCursor(QTextCursor::End);
+    log.moveCursorToEnd();
     log.insertPlainText(text);
 }

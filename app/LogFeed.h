@@ -19,7 +19,7 @@
 #include <chrono>
 #include <functional>
 
-class QPlainTextEdit;
+class TLogView;
 class QEvent;
 class TOutputReader;
 
@@ -45,7 +45,7 @@ public:
     // The time since some fixed point; steady.
     using TClock = std::function<std::chrono::microseconds()>;
 
-    TLogFeed(QPlainTextEdit& log, TWriter writer, TLogFeedTiming timing = {}, TClock clock = SteadyClock);
+    TLogFeed(TLogView& log, TWriter writer, TLogFeedTiming timing = {}, TClock clock = SteadyClock);
     // Puts in the lines still held; a failure then is only logged, since the
     // feed is mostly destroyed on the way out of a failed run.
     ~TLogFeed() override;
@@ -67,7 +67,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QPlainTextEdit& FLog;
+    TLogView& FLog;
     TWriter FWriter;
     TLogFeedTiming FTiming;
     TClock FClock;
@@ -84,9 +84,9 @@ private:
 void FeedOutput(TOutputReader& reader, TLogFeed& feed, const std::function<void()>& processMessages);
 
 // The backup log's way with a batch: each line appended as a new line, as
-// QPlainTextEdit::appendPlainText does it line by line (an empty line appended
-// to an empty log leaves it empty).
-void AppendLines(QPlainTextEdit& log, const QStringList& lines);
+// appending them one by one does it (an empty line appended to an empty log
+// leaves it empty).
+void AppendLines(TLogView& log, const QStringList& lines);
 // The restore log's way: the caret moved to the end of the text, then each
 // line followed by a carriage return and a line feed inserted there.
-void InsertLinesAtEnd(QPlainTextEdit& log, const QStringList& lines);
+void InsertLinesAtEnd(TLogView& log, const QStringList& lines);

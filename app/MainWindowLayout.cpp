@@ -9,13 +9,13 @@
 #include "BackupRestore.h"
 
 #include "Dialogs.h"
+#include "LogView.h"
 
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
@@ -69,14 +69,6 @@ QLabel* CreateLabel(QWidget* parent, const char* name, const QString& text, int 
     label->move(left, top);
     label->adjustSize();
     return label;
-}
-
-// A log is the record of the runs: what the program writes into it cannot be
-// undone, and a log of a long run's output would otherwise keep a second copy
-// of every line in its undo history.
-void KeepNoUndoHistory(QPlainTextEdit& log)
-{
-    log.setUndoRedoEnabled(false);
 }
 
 } // namespace
@@ -172,8 +164,7 @@ void TfrmPrincipal::createBackupPage()
     btnBackup = Create<QPushButton>(Panel3, "btnBackup", 16, 68, 145, 41);
     btnBackup->setText(QStringLiteral("Iniciar &Backup"));
 
-    mmBackup = Create<QPlainTextEdit>(Panel3, "mmBackup", 16, 120, 505, 167);
-    KeepNoUndoHistory(*mmBackup);
+    mmBackup = Create<TLogView>(Panel3, "mmBackup", 16, 120, 505, 167);
 }
 
 void TfrmPrincipal::createRestorePage()
@@ -198,8 +189,7 @@ void TfrmPrincipal::createRestorePage()
     btnRestore = Create<QPushButton>(Panel2, "btnRestore", 16, 128, 145, 41);
     btnRestore->setText(QStringLiteral("Iniciar &Restore"));
 
-    mmRestore = Create<QPlainTextEdit>(Panel2, "mmRestore", 16, 175, 505, 113);
-    KeepNoUndoHistory(*mmRestore);
+    mmRestore = Create<TLogView>(Panel2, "mmRestore", 16, 175, 505, 113);
 
     GroupBox6 = Create<QGroupBox>(Panel2, "GroupBox6", 16, 295, 505, 41);
     GroupBox6->setTitle(QStringLiteral(" Base de dados restaurada: "));
@@ -230,8 +220,8 @@ void TfrmPrincipal::connectHandlers()
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { EnterRun(&TfrmPrincipal::SpeedButton1Click); });
     connect(btnBackup, &QPushButton::clicked, this, [this] { EnterRun(&TfrmPrincipal::btnBackupClick); });
     connect(btnRestore, &QPushButton::clicked, this, [this] { EnterRun(&TfrmPrincipal::btnRestoreClick); });
-    connect(mmBackup, &QPlainTextEdit::textChanged, this, [this] { Enter(&TfrmPrincipal::mmBackupChange); });
-    connect(mmRestore, &QPlainTextEdit::textChanged, this, [this] { Enter(&TfrmPrincipal::mmRestoreChange); });
+    connect(mmBackup, &TLogView::textChanged, this, [this] { Enter(&TfrmPrincipal::mmBackupChange); });
+    connect(mmRestore, &TLogView::textChanged, this, [this] { Enter(&TfrmPrincipal::mmRestoreChange); });
     // Only the operator's choice, not a selection set by the program.
     connect(
         cmbBackups, qOverload<int>(&QComboBox::activated), this, [this] { Enter(&TfrmPrincipal::cmbBackupsChange); });

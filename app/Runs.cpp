@@ -9,6 +9,7 @@
 #include "Dialogs.h"
 #include "Errors.h"
 #include "LogFeed.h"
+#include "LogView.h"
 #include "OutputReader.h"
 #include "RestoreSafety.h"
 #include "StringList.h"
@@ -16,10 +17,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTextCursor>
 
 namespace {
 
@@ -88,7 +87,7 @@ private:
 // text first, so that the line lands there even after the operator clicked or
 // typed into the log, then the line and a carriage return and line feed
 // inserted at the caret.
-void InsertLineAtEnd(QPlainTextEdit& log, const QString& line)
+void InsertLineAtEnd(TLogView& log, const QString& line)
 {
     InsertLinesAtEnd(log, {line});
 }
@@ -98,7 +97,7 @@ void InsertLineAtEnd(QPlainTextEdit& log, const QString& line)
 // processes the window's pending messages between lines. The last line is the
 // empty one that ends the output. Every line read is in the log when this
 // returns or throws.
-void ReadOutput(TIBControlAndQueryService& service, QPlainTextEdit& log, const TLogFeed::TWriter& writer)
+void ReadOutput(TIBControlAndQueryService& service, TLogView& log, const TLogFeed::TWriter& writer)
 {
     TLogFeed feed(log, writer);
     // The queries run on the reader's thread; nothing else touches the
@@ -108,20 +107,20 @@ void ReadOutput(TIBControlAndQueryService& service, QPlainTextEdit& log, const T
 }
 
 // The restore's output at the end of the restore log, each line with CR LF.
-void ReadRestoreOutput(TIBRestoreService& service, QPlainTextEdit& log)
+void ReadRestoreOutput(TIBRestoreService& service, TLogView& log)
 {
     ReadOutput(service, log, [&log](const QStringList& lines) { InsertLinesAtEnd(log, lines); });
 }
 
 // The backup's output appended to the backup log, each line as a new line.
-void ReadBackupOutput(TIBBackupService& service, QPlainTextEdit& log)
+void ReadBackupOutput(TIBBackupService& service, TLogView& log)
 {
     ReadOutput(service, log, [&log](const QStringList& lines) { AppendLines(log, lines); });
 }
 
 // Drops the scratch database wherever the server allows it; when it does not,
 // the log says so.
-void RemoveScratchDatabase(QPlainTextEdit& log, const TDatabaseLogin& login, const QString& scratch)
+void RemoveScratchDatabase(TLogView& log, const TDatabaseLogin& login, const QString& scratch)
 {
     try {
         DropDatabaseAt(login, scratch);
@@ -138,7 +137,7 @@ void RemoveScratchDatabase(QPlainTextEdit& log, const TDatabaseLogin& login, con
 // A failed attach leaves for the top-level error report; on every other way
 // out the service is detached and names the destination again.
 bool BackupRestoresCompletely(
-    TIBRestoreService& service, QPlainTextEdit& log, const TDatabaseLogin& login, const QString& destination)
+    TIBRestoreService& service, TLogView& log, const TDatabaseLogin& login, const QString& destination)
 {
     TDetachOnExit detach(service);
     service.Attach();

@@ -3,9 +3,9 @@
 #include "BackupRestore.h"
 #include "BenchSupport.h"
 #include "LogFeed.h"
+#include "LogView.h"
 
 #include <QApplication>
-#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QWindow>
 
@@ -40,7 +40,7 @@ void AppendAsTheRunDoes(TLogFeed& feed, long number, const QString& line, std::c
     feed.Add(line, ServerPace);
 }
 
-std::unique_ptr<TLogFeed> FeedFor(TLogRoad road, QPlainTextEdit& log, const std::chrono::microseconds& serverClock)
+std::unique_ptr<TLogFeed> FeedFor(TLogRoad road, TLogView& log, const std::chrono::microseconds& serverClock)
 {
     TLogFeed::TWriter writer;
     if (road == TLogRoad::Backup)
@@ -64,7 +64,7 @@ TLogAppendResult MeasureLogAppend(TLogRoad road, long lines, long window)
     const double deadline = Now() + 5;
     while (!(form->windowHandle() && form->windowHandle()->isExposed()) && Now() < deadline)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
-    QPlainTextEdit& log = road == TLogRoad::Backup ? *form->mmBackup : *form->mmRestore;
+    TLogView& log = road == TLogRoad::Backup ? *form->mmBackup : *form->mmRestore;
     form->PageControl1->setCurrentWidget(road == TLogRoad::Backup ? form->Backup : form->Restore);
     log.setFocus();
 
@@ -113,7 +113,7 @@ TLogAppendResult MeasureLogAppend(TLogRoad road, long lines, long window)
     result.firstMicroseconds = (firstEnd - firstStart) / static_cast<double>(window) * 1e6;
     result.lastMicroseconds = (end - lastStart) / static_cast<double>(window) * 1e6;
     result.peakAfterKiB = PeakResidentKiB();
-    result.textBytes = static_cast<long>(log.document()->characterCount()) * 2;
+    result.textBytes = static_cast<long>(log.text().CharacterCount()) * 2;
     result.viewportPaints = paints.events;
     result.viewportArea = static_cast<double>(log.viewport()->width()) * log.viewport()->height();
     result.paintedArea = paints.area;

@@ -4,13 +4,11 @@
 #include "BackupRestoreServices.h"
 #include "BenchSupport.h"
 #include "Database.h"
+#include "LogView.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QWindow>
 
 #include <functional>
@@ -26,11 +24,11 @@ void WaitExposed(QWidget& window)
     QApplication::processEvents();
 }
 
-long CountServerBlocks(const QPlainTextEdit& log)
+long CountServerBlocks(const TLogView& log)
 {
     long lines = 0;
-    for (QTextBlock block = log.document()->begin(); block.isValid(); block = block.next()) {
-        if (block.text().startsWith(QLatin1String("gbak:")))
+    for (int line = 0; line < log.text().LineCount(); ++line) {
+        if (log.text().Line(line).startsWith(QLatin1String("gbak:")))
             ++lines;
     }
     return lines;
@@ -68,7 +66,7 @@ TWindowRuns RunWindow(
     QApplication::processEvents();
 
     // Times one press of a run's button, with the paints of its log counted.
-    const auto timedRun = [&dialogs](const std::function<void()>& press, QPlainTextEdit& log, const QString& success) {
+    const auto timedRun = [&dialogs](const std::function<void()>& press, TLogView& log, const QString& success) {
         TTimedRun run;
         TPaintCounter paints;
         log.viewport()->installEventFilter(&paints);

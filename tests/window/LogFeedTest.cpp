@@ -6,10 +6,9 @@
 #include "OutputReader.h"
 #include "WindowTestSupport.h"
 
+#include "LogView.h"
 #include <QApplication>
-#include <QPlainTextEdit>
 #include <QTest>
-#include <QTextCursor>
 
 #include <gtest/gtest.h>
 
@@ -26,19 +25,19 @@ enum class TStyle { Append, InsertAtEnd };
 
 // The log as a run put it together line by line, before it read its output
 // in batches.
-void PutOneByOne(QPlainTextEdit& log, TStyle style, const QStringList& lines)
+void PutOneByOne(TLogView& log, TStyle style, const QStringList& lines)
 {
     for (const QString& line : lines) {
         if (style == TStyle::Append) {
             log.appendPlainText(line);
         } else {
-            log.moveCursor(QTextCursor::End);
+            log.moveCursorToEnd();
             log.insertPlainText(line + QStringLiteral("\r\n"));
         }
     }
 }
 
-TLogFeed::TWriter WriterFor(QPlainTextEdit& log, TStyle style)
+TLogFeed::TWriter WriterFor(TLogView& log, TStyle style)
 {
     if (style == TStyle::Append)
         return [&log](const QStringList& lines) { AppendLines(log, lines); };
@@ -78,13 +77,13 @@ TEST_F(LogFeedTest, TheLogEndsAsIfEachLineHadGoneInOnItsOwn)
     for (TStyle style : {TStyle::Append, TStyle::InsertAtEnd}) {
         for (const TCase& c : cases) {
             SCOPED_TRACE(std::string(c.name) + (style == TStyle::Append ? " (append)" : " (insert at end)"));
-            QPlainTextEdit expected;
+            TLogView expected;
             expected.setPlainText(c.before);
             PutOneByOne(expected, style, c.lines);
 
             // One batch, and the same lines in batches of every size.
             for (int batch = 1; batch <= c.lines.size(); ++batch) {
-                QPlainTextEdit log;
+                TLogView log;
                 log.setPlainText(c.before);
                 TLogFeed feed(log, WriterFor(log, style), {}, Clock());
                 for (int i = 0; i < c.lines.size(); ++i) {
@@ -94,7 +93,7 @@ TEST_F(LogFeedTest, TheLogEndsAsIfEachLineHadGoneInOnItsOwn)
                 }
                 feed.Flush();
                 EXPECT_EQ(log.toPlainText().toStdString(), expected.toPlainText().toStdString()) << "batch " << batch;
-                EXPECT_EQ(log.blockCount(), expected.blockCount()) << "batch " << batch;
+                EXPECT_EQ(log.text().LineCount(), expected.text().LineCount()) << "batch " << batch;
             }
         }
     }
@@ -102,7 +101,7 @@ TEST_F(LogFeedTest, TheLogEndsAsIfEachLineHadGoneInOnItsOwn)
 
 TEST_F(LogFeedTest, QuickLinesGoInOncePerRefreshAndTheLinesTheServerMadeTheRunWaitForAtOnce)
 {
-    QPlainTextEdit log;
+    TLogView log;
     int writes = 0;
     TLogFeed feed(
         log,
@@ -141,8 +140,8 @@ TEST_F(LogFeedTest, TheOperatorsInputFindsTheLinesReadBeforeItInTheLog)
 {
     QWidget window;
     window.resize(400, 300);
-    QPlainTextEdit expected(&window);
-    QPlainTextEdit log(&window);
+    TLogView expected(&window);
+    TLogView log(&window);
     expected.setGeometry(0, 0, 400, 150);
     log.setGeometry(0, 150, 400, 150);
     window.show();
@@ -152,7 +151,7 @@ TEST_F(LogFeedTest, TheOperatorsInputFindsTheLinesReadBeforeItInTheLog)
     const QStringList after{QStringLiteral("gbak: three ")};
     // The operator clicks at the start of the log and types, between two
     // lines of the output.
-    const auto operatorTypes = [](QPlainTextEdit& target) {
+    const auto operatorTypes = [](TLogView& target) {
         QTest::mouseClick(target.viewport(), Qt::LeftButton, {}, QPoint(2, 2));
         QTest::keyClicks(&target, QStringLiteral("nota "));
     };
@@ -177,7 +176,7 @@ TEST_F(LogFeedTest, TheOperatorsInputFindsTheLinesReadBeforeItInTheLog)
 
 TEST_F(LogFeedTest, TheOutputGoesInWithMessagesProcessedBeforeTheLinesAndWhileTheServerIsSilent)
 {
-    QPlainTextEdit log;
+    TLogView log;
     TLogFeed feed(log, WriterFor(log, TStyle::Append), TLogFeedTiming{1h, 1h, 0, 5ms});
     const QStringList burst{QStringLiteral("gbak: one "), QStringLiteral("gbak: two ")};
     std::atomic<bool> shown{false};
@@ -211,7 +210,7 @@ TEST_F(LogFeedTest, TheOutputGoesInWithMessagesProcessedBeforeTheLinesAndWhileTh
 TEST_F(LogFeedTest, LinesReadBeforeAFailureAreInTheLogBeforeItIsThrown)
 {
     for (TStyle style : {TStyle::Append, TStyle::InsertAtEnd}) {
-        QPlainTextEdit log;
+        TLogView log;
         TLogFeed feed(log, WriterFor(log, style), TLogFeedTiming{1h, 1h, 0, 5ms});
         int queries = 0;
         TOutputReader reader([] { return false; },
@@ -228,7 +227,7 @@ TEST_F(LogFeedTest, LinesReadBeforeAFailureAreInTheLogBeforeItIsThrown)
             EXPECT_STREQ(failure.what(), "connection lost");
             logWhenThrown = log.toPlainText();
         }
-        QPlainTextEdit expected;
+        TLogView expected;
         PutOneByOne(expected, style, {QStringLiteral("gbak: line 1 "), QStringLiteral("gbak: line 2 ")});
         EXPECT_EQ(logWhenThrown, expected.toPlainText());
     }

@@ -8,13 +8,13 @@
 #include "BackupRestoreServices.h"
 #include "Database.h"
 
+#include "LogView.h"
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPaintEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, EveryControlCarriesItsNameAndKind)
         {"gbRepositorio", "QGroupBox"},
         {"lblDestino", "QLabel"},
         {"btnBackup", "QPushButton"},
-        {"mmBackup", "QPlainTextEdit"},
+        {"mmBackup", "TLogView"},
         {"Restore", "QWidget"},
         {"Panel2", "QFrame"},
         {"Image2", "QLabel"},
@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, EveryControlCarriesItsNameAndKind)
         {"gbArquivo_Restaurar", "QGroupBox"},
         {"cmbBackups", "QComboBox"},
         {"btnRestore", "QPushButton"},
-        {"mmRestore", "QPlainTextEdit"},
+        {"mmRestore", "TLogView"},
         {"GroupBox6", "QGroupBox"},
         {"lblBase_Restaurada", "QLabel"},
         {"OpenDialog1", "TOpenDialog"},
@@ -183,7 +183,7 @@ TEST_F(MainWindowTest, ControlsStartWithTheirInitialValues)
     EXPECT_TRUE(Find<QLabel>(*window, "imgOk")->isHidden());
     EXPECT_FALSE(Find<QLabel>(*window, "imgErro")->isHidden());
     for (const char* name : {"mmBackup", "mmRestore"}) {
-        auto* log = Find<QPlainTextEdit>(*window, name);
+        auto* log = Find<TLogView>(*window, name);
         EXPECT_TRUE(log->toPlainText().isEmpty()) << name;
         EXPECT_FALSE(log->isReadOnly()) << name;
     }
@@ -368,7 +368,7 @@ TEST_F(MainWindowTest, ALogChangeRepaintsTheWindowAtOnce)
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     for (const char* name : {"mmBackup", "mmRestore"}) {
-        auto* log = Find<QPlainTextEdit>(*window, name);
+        auto* log = Find<TLogView>(*window, name);
         window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))
             ->setCurrentWidget(log->parentWidget()->parentWidget());
         QApplication::processEvents();
@@ -390,9 +390,9 @@ TEST_F(MainWindowTest, TheLogHelperAppendsLinesAndShowsThemAtOnce)
     auto window = MakeWindow();
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    auto* log = Find<QPlainTextEdit>(*window, "mmBackup");
+    auto* log = Find<TLogView>(*window, "mmBackup");
     log->setPlainText(QStringLiteral("typed by the operator"));
-    log->moveCursor(QTextCursor::Start);
+    log->moveCursorToStart();
     QApplication::processEvents();
     TPaintCounter painted(log->viewport());
     window->AppendLogLine(*log, QStringLiteral("Aguarde... Conectando ao servidor..."));

@@ -88,7 +88,7 @@ TEST_F(RunsBackupTest, FailuresLeaveTheWindowReadyForAnotherTry)
     const QString database = Folder() + QStringLiteral("DADOS.FDB");
     testserver::CreateDatabase(database);
     auto window = ConnectedWindow(database);
-    QPlainTextEdit* log = Log(*window, "mmBackup");
+    TLogView* log = Log(*window, "mmBackup");
 
     // A refused attach is not the run's to catch: the top-level error report shows it.
     Field(*window, "edSenha")->setText(QStringLiteral("errada"));
@@ -135,8 +135,8 @@ TEST_F(RunsBackupTest, PressesDuringARunChangeNothingInIt)
     const QString earlier = Folder() + QStringLiteral("ANTERIOR.BKP");
     MakeBackup(database, earlier);
     auto window = ConnectedWindow(database);
-    QPlainTextEdit* backupLog = Log(*window, "mmBackup");
-    QPlainTextEdit* restoreLog = Log(*window, "mmRestore");
+    TLogView* backupLog = Log(*window, "mmBackup");
+    TLogView* restoreLog = Log(*window, "mmRestore");
     runs::TStartCounter& counter = CountStarts(*window);
 
     // Every time the run lets the window process its messages (while it reads
@@ -173,7 +173,7 @@ TEST_F(RunsBackupTest, PressesDuringARunChangeNothingInIt)
     // also closes the window: it stays until the run is over.
     dialogs.boxes.clear();
     presses = 0;
-    QObject::connect(restoreLog, &QPlainTextEdit::textChanged, window.get(), [&] { window->close(); });
+    QObject::connect(restoreLog, &TLogView::textChanged, window.get(), [&] { window->close(); });
     Button(*window, "btnRestore")->click();
     EXPECT_TRUE(window->isVisible());
     QCoreApplication::processEvents();
@@ -194,7 +194,7 @@ TEST_F(RunsBackupTest, AServerGoneDuringTheRunEndsItWithTheFailureBox)
     const QString database = Folder() + QStringLiteral("DADOS.FDB");
     testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("GRANDE"), 300000));
     auto window = ConnectedWindow(database);
-    QPlainTextEdit* log = Log(*window, "mmBackup");
+    TLogView* log = Log(*window, "mmBackup");
 
     // The server goes away at once, as in a crash, once the log shows that it
     // is writing the table's data: the run lets the window process its

@@ -33,11 +33,11 @@ TEST_F(RunsRestoreTest, TheBackupJustMadeRestoresOverTheDatabaseWithTwoStartRequ
     testserver::IsqlOn(database, QStringLiteral("insert into CLIENTES values (99, 'depois');\ncommit;\n"));
     ASSERT_EQ(testserver::CountRows(database, QStringLiteral("CLIENTES")), 26);
     dialogs.boxes.clear();
-    QPlainTextEdit* log = Log(*window, "mmRestore");
+    TLogView* log = Log(*window, "mmRestore");
     TDuringRun restoreRun;
     Watch(*window, *log, restoreRun);
     // The operator clicks at the start of the log while the run writes it.
-    QObject::connect(log, &QPlainTextEdit::textChanged, log, [log] { log->moveCursor(QTextCursor::Start); });
+    QObject::connect(log, &TLogView::textChanged, log, [log] { log->moveCursorToStart(); });
 
     Button(*window, "btnRestore")->click();
 
@@ -116,7 +116,7 @@ TEST_F(RunsRestoreTest, AFailedRestoreLeavesTheButtonForAnotherTryWithAnotherBac
     WriteFile(corrupt, QByteArray(4096, 'x'));
     const QString destination = Folder() + QStringLiteral("NOVO.FDB");
     auto window = ShownWindow(destination);
-    QPlainTextEdit* log = Log(*window, "mmRestore");
+    TLogView* log = Log(*window, "mmRestore");
 
     Choose(*window, corrupt);
     Button(*window, "btnRestore")->click();

@@ -12,18 +12,17 @@
 #include "DatabaseCheck.h"
 #include "TraceHook.h"
 
+#include "LogView.h"
 #include <QComboBox>
 #include <QCursor>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTextCursor>
 #include <QToolButton>
 
 #include <memory>
@@ -107,7 +106,7 @@ protected:
     }
 
     static QLineEdit* Field(QWidget& window, const char* name) { return Find<QLineEdit>(window, name); }
-    static QPlainTextEdit* Log(QWidget& window, const char* name) { return Find<QPlainTextEdit>(window, name); }
+    static TLogView* Log(QWidget& window, const char* name) { return Find<TLogView>(window, name); }
     static QPushButton* Button(QWidget& window, const char* name) { return Find<QPushButton>(window, name); }
     static QComboBox* Catalogue(QWidget& window) { return Find<QComboBox>(window, "cmbBackups"); }
 
@@ -120,7 +119,7 @@ protected:
         catalogue->setCurrentIndex(index);
     }
 
-    static QStringList Lines(const QPlainTextEdit& log) { return log.toPlainText().split(QLatin1Char('\n')); }
+    static QStringList Lines(const TLogView& log) { return log.toPlainText().split(QLatin1Char('\n')); }
 
     // The boxes shown, as text, caption and kind.
     using TBoxes = std::vector<std::tuple<QString, QString, TMessageKind>>;
@@ -147,9 +146,9 @@ protected:
         int changesUnderTheHourGlass = 0;
         bool pendingMessageHandledInTheRun = false;
     };
-    static void Watch(TfrmPrincipal& window, QPlainTextEdit& log, TDuringRun& seen)
+    static void Watch(TfrmPrincipal& window, TLogView& log, TDuringRun& seen)
     {
-        QObject::connect(&log, &QPlainTextEdit::textChanged, &log, [&seen] {
+        QObject::connect(&log, &TLogView::textChanged, &log, [&seen] {
             ++seen.changes;
             const QCursor* cursor = QApplication::overrideCursor();
             if (cursor != nullptr && cursor->shape() == Qt::WaitCursor)

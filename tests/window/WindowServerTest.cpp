@@ -5,8 +5,8 @@
 
 #include "BackupRestoreServices.h"
 
+#include "LogView.h"
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTabWidget>
 
 namespace {
