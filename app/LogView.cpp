@@ -105,12 +105,30 @@ bool IsEditKey(QKeyEvent* event)
     return event->key() == Qt::Key_Backspace;
 }
 
-// Typing: printable text with no modifier other than Shift.
+// Text typed in: printable characters, also those that need AltGr (Ctrl with
+// Alt on some systems), not Ctrl with a letter.
 bool IsTyping(QKeyEvent* event)
 {
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
     const QString text = event->text();
-    return modifiers == Qt::NoModifier && !text.isEmpty() && text.front().isPrint();
+    if (text.isEmpty())
+        return false;
+    const QChar c = text.front();
+    if (c.category() == QChar::Other_Format)
+        return true;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ShiftModifier | Qt::ControlModifier))
+        return false;
+    return c.isPrint() || c.category() == QChar::Other_PrivateUse
+        || (c.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate());
+}
+
+// Typing that the box takes before any shortcut of the window: without
+// modifiers other than Shift, so that Alt with a letter still reaches the
+// buttons' mnemonics.
+bool IsPlainTyping(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    return modifiers == Qt::NoModifier && IsTyping(event);
 }
 
 } // namespace
@@ -135,7 +153,9 @@ void TLogView::setReadOnly(bool readOnly)
 
 int TLogView::RowHeight() const
 {
-    return std::max(1, QFontMetrics(font()).height());
+    if (FRowHeight == 0)
+        FRowHeight = std::max(1, QFontMetrics(font()).height());
+    return FRowHeight;
 }
 
 int TLogView::TextWidth() const
@@ -184,6 +204,7 @@ int TLogView::RowsOf(int line) const
 void TLogView::ForgetLayouts() const
 {
     FLayouts.clear();
+    FRowHeight = 0;
 }
 
 void TLogView::ForgetLayoutsFrom(int line) const
@@ -656,7 +677,7 @@ bool TLogView::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (MoveKeyOf(key) || IsEditKey(key) || IsTyping(key)) {
+        if (MoveKeyOf(key) || IsEditKey(key) || IsPlainTyping(key)) {
             event->accept();
             return true;
         }
@@ -675,6 +696,16 @@ void TLogView::keyPressEvent(QKeyEvent* event)
 
 void TLogView::mousePressEvent(QMouseEvent* event)
 {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (event->button() == Qt::MiddleButton && clipboard->supportsSelection() && !FReadOnly) {
+        // The text selected last, anywhere on the desktop, put in where the pointer is.
+        const QString text = clipboard->text(QClipboard::Selection);
+        if (!text.isEmpty()) {
+            setCursorPosition(PositionAt(event->position().toPoint()));
+            ReplaceSelection(text);
+        }
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     FDesiredX = -1;

@@ -140,5 +140,6 @@ private:
     // Wheel turns not yet worth a step.
     int FWheelDelta = 0;
     QBasicTimer FBlink;
+    mutable int FRowHeight = 0; // of the font, once measured
     mutable std::unordered_map<int, std::shared_ptr<QTextLayout>> FLayouts;
 };

@@ -9,6 +9,8 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextCursor>
@@ -150,6 +152,26 @@ TEST_F(LogViewTest, TheOperatorEditsWithTheKeyboard)
     QTest::keyClick(&view, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), next);
     EXPECT_EQ(view.toPlainText(), QStringLiteral("irst line\nxirst line\nx"));
+}
+
+TEST_F(LogViewTest, TypingGoesIntoTheBoxAndAltWithALetterToTheWindowsButtons)
+{
+    TLogView& view = ShownLog();
+    auto* button = new QPushButton(QStringLiteral("&Go"), window.get());
+    button->show();
+    QSignalSpy clicks(button, &QPushButton::clicked);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get())); // shortcuts are the active window's
+    auto* plainShortcut = new QShortcut(QKeySequence(QStringLiteral("G")), window.get());
+    QSignalSpy plainShortcuts(plainShortcut, &QShortcut::activated);
+    view.setFocus();
+
+    QTest::keyClicks(&view, QStringLiteral("g"));
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("g"));
+    EXPECT_EQ(plainShortcuts.count(), 0);
+    QTest::keyClick(&view, Qt::Key_G, Qt::AltModifier);
+    EXPECT_TRUE(clicks.count() == 1 || clicks.wait(2000)); // a mnemonic clicks after a short press
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("g"));
 }
 
 TEST_F(LogViewTest, AReadOnlyBoxIsOnlyReadAndCopied)
