@@ -333,12 +333,8 @@ QRect TLogView::CaretRect() const
     return {x, *top + row * RowHeight(), 1, RowHeight()};
 }
 
-TLogPosition TLogView::PositionAt(const QPoint& point) const
+TLogPosition TLogView::PositionOnRow(int line, int row, qreal x) const
 {
-    const int height = RowHeight();
-    int row = (point.y() - Margin + FTopRow * height);
-    row = row < 0 ? -((-row + height - 1) / height) : row / height;
-    int line = FTopLine;
     while (row < 0) {
         if (line == 0)
             return {0, 0};
@@ -350,8 +346,15 @@ TLogPosition TLogView::PositionAt(const QPoint& point) const
             return FText.End();
         row -= RowsOf(line++);
     }
-    const QTextLine target = Layout(line)->lineAt(row);
-    return {line, target.xToCursor(point.x() - Margin)};
+    return {line, Layout(line)->lineAt(row).xToCursor(x)};
+}
+
+TLogPosition TLogView::PositionAt(const QPoint& point) const
+{
+    const int height = RowHeight();
+    const int y = point.y() - Margin + FTopRow * height;
+    const int row = y < 0 ? -((-y + height - 1) / height) : y / height;
+    return PositionOnRow(FTopLine, row, point.x() - Margin);
 }
 
 void TLogView::paintEvent(QPaintEvent*)
@@ -530,25 +533,10 @@ TLogPosition TLogView::PreviousPosition(TLogPosition from, bool word) const
 
 TLogPosition TLogView::VerticalMove(TLogPosition from, int rows)
 {
-    const auto layout = Layout(from.Line);
-    const QTextLine current = layout->lineForTextPosition(from.Column);
-    int row = current.isValid() ? current.lineNumber() : 0;
+    const QTextLine current = Layout(from.Line)->lineForTextPosition(from.Column);
     if (FDesiredX < 0)
         FDesiredX = current.isValid() ? current.cursorToX(from.Column) : 0;
-    int line = from.Line;
-    row += rows;
-    while (row < 0) {
-        if (line == 0)
-            return {0, 0};
-        row += RowsOf(--line);
-    }
-    const int last = FText.LineCount() - 1;
-    while (row >= RowsOf(line)) {
-        if (line == last)
-            return FText.End();
-        row -= RowsOf(line++);
-    }
-    return {line, Layout(line)->lineAt(row).xToCursor(FDesiredX)};
+    return PositionOnRow(from.Line, (current.isValid() ? current.lineNumber() : 0) + rows, FDesiredX);
 }
 
 TLogPosition TLogView::RowStart(TLogPosition from) const

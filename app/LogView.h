@@ -111,6 +111,9 @@ private:
     int CaretRow() const;
     // Where the first row of a line is drawn, when it is in the box.
     std::optional<int> RowTop(int line) const;
+    // The place at `x` on a row counted from the first row of `line` (before
+    // it when negative), within the text.
+    TLogPosition PositionOnRow(int line, int row, qreal x) const;
     TLogPosition PositionAt(const QPoint& point) const;
     QRect CaretRect() const;
 
