@@ -1,13 +1,17 @@
 #include "LogView.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextLayout>
@@ -16,6 +20,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <mutex>
 
 namespace {
 
@@ -92,6 +97,13 @@ const TMoveKey* MoveKeyOf(QKeyEvent* event)
     return nullptr;
 }
 
+// Ctrl with Up or Down: the box scrolls by a row.
+bool IsRowScrollKey(QKeyEvent* event)
+{
+    return (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier
+        && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down);
+}
+
 // Keys that edit the text, the clipboard keys included.
 bool IsEditKey(QKeyEvent* event)
 {
@@ -131,6 +143,47 @@ bool IsPlainTyping(QKeyEvent* event)
     return modifiers == Qt::NoModifier && IsTyping(event);
 }
 
+// What assistive technology reads of a log: an editable multi-line text whose
+// value is the log's text.
+class TLogViewAccessible : public QAccessibleWidget {
+public:
+    explicit TLogViewAccessible(TLogView* view)
+        : QAccessibleWidget(view, QAccessible::EditableText)
+    {
+    }
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Value)
+            return View()->toPlainText();
+        return QAccessibleWidget::text(kind);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.multiLine = true;
+        state.editable = !View()->isReadOnly();
+        state.readOnly = View()->isReadOnly();
+        return state;
+    }
+
+private:
+    TLogView* View() const { return static_cast<TLogView*>(widget()); }
+};
+
+// The accessibility framework owns the interfaces that its factories make.
+QAccessibleInterface* MakeLogViewAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TLogView::staticMetaObject.className()) && object && object->isWidgetType())
+        return new TLogViewAccessible(static_cast<TLogView*>(object));
+    return nullptr;
+}
+
+void InstallAccessibility()
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] { QAccessible::installFactory(MakeLogViewAccessible); });
+}
+
 } // namespace
 
 TLogView::TLogView(QWidget* parent)
@@ -141,6 +194,8 @@ TLogView::TLogView(QWidget* parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    viewport()->setAcceptDrops(true);
+    InstallAccessibility();
 }
 
 TLogView::~TLogView() = default;
@@ -561,6 +616,14 @@ TLogPosition TLogView::RowEnd(TLogPosition from) const
 
 bool TLogView::HandleMoveKey(QKeyEvent* event)
 {
+    if (IsRowScrollKey(event)) {
+        // The box moves by a row; the caret follows only when it would leave it.
+        const TLogPosition top = firstVisibleRow();
+        ScrollRows(event->key() == Qt::Key_Up ? -1 : 1);
+        if (firstVisibleRow() != top && !viewport()->rect().contains(CaretRect()))
+            setCursorPosition(VerticalMove(FCaret, event->key() == Qt::Key_Up ? -1 : 1));
+        return true;
+    }
     const TMoveKey* key = MoveKeyOf(event);
     if (!key)
         return false;
@@ -645,12 +708,12 @@ bool TLogView::HandleEditKey(QKeyEvent* event)
     } else if (event->key() == Qt::Key_Backspace) {
         // One character back: a surrogate pair as a whole, a line break joins the lines.
         TLogPosition back = PreviousPosition(FCaret, false);
-        if (back.Line == FCaret.Line) {
+        if (FCaret.Column > 0) {
             const QString& line = FText.Line(FCaret.Line);
             const int column = FCaret.Column;
             const bool pair
                 = column >= 2 && line.at(column - 1).isLowSurrogate() && line.at(column - 2).isHighSurrogate();
-            back.Column = column - (pair ? 2 : 1);
+            back = {FCaret.Line, column - (pair ? 2 : 1)};
         }
         DeleteTo(back);
     } else if (IsTyping(event)) {
@@ -665,7 +728,7 @@ bool TLogView::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (MoveKeyOf(key) || IsEditKey(key) || IsPlainTyping(key)) {
+        if (IsRowScrollKey(key) || MoveKeyOf(key) || IsEditKey(key) || IsPlainTyping(key)) {
             event->accept();
             return true;
         }
@@ -744,6 +807,28 @@ void TLogView::mouseDoubleClickEvent(QMouseEvent* event)
     EnsureCaretVisible();
     RestartBlinking();
     viewport()->update();
+}
+
+void TLogView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!FReadOnly && event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void TLogView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!FReadOnly && event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void TLogView::dropEvent(QDropEvent* event)
+{
+    if (FReadOnly || !event->mimeData()->hasText())
+        return;
+    // Dropped text goes in where it is let go, the selection left as it stands.
+    setCursorPosition(PositionAt(event->position().toPoint()));
+    ReplaceSelection(event->mimeData()->text());
+    event->acceptProposedAction();
 }
 
 void TLogView::wheelEvent(QWheelEvent* event)

@@ -5,9 +5,11 @@
 #include "LogView.h"
 #include "WindowTestSupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -120,7 +122,9 @@ TEST_F(LogViewTest, TheOperatorEditsWithTheKeyboard)
     view.setPlainText(QStringLiteral("first line\nsecond"));
     QSignalSpy changes(&view, &TLogView::textChanged);
 
+    QTest::keyClick(&view, Qt::Key_Backspace); // at the start: nothing to take
     QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_Delete); // at the end: likewise
     QTest::keyClicks(&view, QStringLiteral("!"));
     EXPECT_EQ(view.toPlainText(), QStringLiteral("first line\nsecond!"));
     QTest::keyClick(&view, Qt::Key_Home);
@@ -232,6 +236,17 @@ TEST_F(LogViewTest, AppendsFollowTheEndOnlyWhileTheEndIsShown)
     view.insertPlainText(QStringLiteral("gbak: restored\r\n"));
     EXPECT_TRUE(view.showsEnd());
 
+    // Ctrl with Down scrolls the box by a row and takes the caret along only
+    // when it would leave the box.
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(view.firstVisibleRow(), (TLogPosition{1, 0}));
+    EXPECT_EQ(view.cursorPosition(), (TLogPosition{1, 0}));
+    QTest::keyClick(&view, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(view.firstVisibleRow(), (TLogPosition{0, 0}));
+    EXPECT_EQ(view.cursorPosition(), (TLogPosition{1, 0}));
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+
     // Paging up keeps the caret in the box.
     QTest::keyClick(&view, Qt::Key_PageUp);
     QTest::keyClick(&view, Qt::Key_PageUp);
@@ -267,4 +282,35 @@ TEST_F(LogViewTest, TheMousePlacesTheCaretAndSelects)
     QApplication::sendEvent(view.viewport(), &wheel);
     EXPECT_EQ(view.firstVisibleRow().Line, QApplication::wheelScrollLines());
     EXPECT_EQ(view.cursorPosition(), (TLogPosition{0, 0}));
+}
+
+TEST_F(LogViewTest, DroppedTextGoesInWhereItIsLetGo)
+{
+    TLogView& view = ShownLog();
+    view.setPlainText(QStringLiteral("first\nsecond"));
+    QMimeData data;
+    data.setText(QStringLiteral("dropped "));
+    QDragEnterEvent enter(RowPoint(1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(RowPoint(1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &drop);
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("first\ndropped second"));
+
+    view.setReadOnly(true);
+    QDragEnterEvent refused(RowPoint(1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(LogViewTest, AssistiveTechnologyReadsAnEditableMultiLineText)
+{
+    TLogView& view = ShownLog();
+    view.appendLines({QStringLiteral("gbak: a"), QStringLiteral("gbak: b")});
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("gbak: a\ngbak: b"));
+    EXPECT_TRUE(accessible->state().multiLine);
+    EXPECT_TRUE(accessible->state().editable);
 }
