@@ -10,8 +10,8 @@
 #include "Version.h"
 
 #include "AppPaths.h"
-
 #include "LogView.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
