@@ -291,18 +291,21 @@ bool TLogView::showsEnd() const
     }
 }
 
-void TLogView::ShowEnd()
+void TLogView::ShowAtBottom(int line, int row)
 {
     const int visible = VisibleRows();
-    int line = FText.LineCount() - 1;
-    int rows = RowsOf(line);
-    while (rows < visible && line > 0) {
-        --line;
-        rows += RowsOf(line);
-    }
+    int rows = row + 1; // from the first row of `line` through `row`
+    while (rows < visible && line > 0)
+        rows += RowsOf(--line);
     FTopLine = line;
     FTopRow = std::max(0, rows - visible);
     viewport()->update();
+}
+
+void TLogView::ShowEnd()
+{
+    const int last = FText.LineCount() - 1;
+    ShowAtBottom(last, RowsOf(last) - 1);
 }
 
 void TLogView::ScrollRows(int rows)
@@ -353,13 +356,7 @@ void TLogView::EnsureCaretVisible()
     if (line == FCaret.Line && rows + caretRow < visible)
         return;
     // Below the box: the caret's row becomes its last row.
-    int above = caretRow + 1;
-    line = FCaret.Line;
-    while (above < visible && line > 0)
-        above += RowsOf(--line);
-    FTopLine = line;
-    FTopRow = std::max(0, above - visible);
-    viewport()->update();
+    ShowAtBottom(FCaret.Line, caretRow);
 }
 
 std::optional<int> TLogView::RowTop(int line) const
@@ -499,7 +496,8 @@ void TLogView::appendLines(const QStringList& lines)
     FText.AppendLines(lines);
     if (showedEnd)
         ShowEnd();
-    viewport()->update();
+    else
+        viewport()->update();
     Q_EMIT textChanged();
 }
 

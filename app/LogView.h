@@ -107,7 +107,9 @@ private:
 
     // Moves the top of the box by `rows` rows, up when negative.
     void ScrollRows(int rows);
-    // The top of the box placed so that the last row of the text is its last row.
+    // The top of the box placed so that a row of a line is its last row.
+    void ShowAtBottom(int line, int row);
+    // The same for the last row of the text.
     void ShowEnd();
     void EnsureCaretVisible();
     // Row of the line that holds the caret.
