@@ -1,5 +1,7 @@
 #include "BackupNaming.h"
 
+#include <QSysInfo>
+
 #include <algorithm>
 
 namespace {
@@ -68,4 +70,38 @@ TServiceTarget BackupServiceTarget(const QString& serverField)
 QString RestoreServerName(const QString& serverField)
 {
     return WithoutFirstColon(serverField);
+}
+
+TServiceTarget RestoreServiceTarget(const QString& serverField)
+{
+    const QString name = RestoreServerName(serverField);
+    return {name, !name.isEmpty()};
+}
+
+bool operator==(const TServiceTarget& a, const TServiceTarget& b)
+{
+    return a.tcp == b.tcp && a.serverName == b.serverName;
+}
+
+QString DatabaseConnectionString(const TServiceTarget& target, const QString& path)
+{
+    return target.tcp ? target.serverName + u':' + path : path;
+}
+
+bool ServerIsThisMachine(const TServiceTarget& target)
+{
+    if (!target.tcp)
+        return true;
+    // The host: the name before a "/port", without the brackets of an IPv6 address.
+    QString host = target.serverName.trimmed();
+    const auto slash = host.indexOf(u'/');
+    if (slash >= 0)
+        host.truncate(slash);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || host == QLatin1String("::1")
+        || host.startsWith(QLatin1String("127.")))
+        return true;
+    const QString self = QSysInfo::machineHostName();
+    return !self.isEmpty() && host.compare(self, Qt::CaseInsensitive) == 0;
 }

@@ -32,3 +32,17 @@ TServiceTarget BackupServiceTarget(const QString& serverField);
 // The restore run's rule: the untrimmed field with its first ":" removed. The
 // run chooses TCP when the result is not empty.
 QString RestoreServerName(const QString& serverField);
+// The same rule as a target: TCP when the server name is not empty.
+TServiceTarget RestoreServiceTarget(const QString& serverField);
+
+bool operator==(const TServiceTarget& a, const TServiceTarget& b);
+
+// How a database attachment reaches the database at path on the server that
+// the service target names, by the same protocol: "server name:path" over
+// TCP, the path alone for the local engine.
+QString DatabaseConnectionString(const TServiceTarget& target, const QString& path);
+
+// Whether the server that target names writes its files on this machine, so
+// that a file it writes is seen here under the same path: the local engine,
+// or a server reached by a loopback address or this machine's own name.
+bool ServerIsThisMachine(const TServiceTarget& target);

@@ -3,6 +3,8 @@
 // restore page with the catalogue of backups, and the components that talk to
 // the server.
 
+#include "RestoreSafety.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -142,12 +144,16 @@ private:
     // The same for a run's handler, which is not entered while a run is in progress.
     void EnterRun(void (TfrmPrincipal::*handler)());
     void ClearCatalogue();
+    // Runs.cpp: restores a backup just written into a scratch database beside
+    // the database it was made of, with the options of a restore, and drops
+    // it; the reason it did not restore completely, or empty when it did.
+    QString ProveBackup(const TDatabaseLogin& login, const QString& backupFile, const QString& database, int pageSize);
     void AddCatalogueEntry(const QString& text, const QString& path);
 
     QString FProgramDirectory;
-    // The backup file that a successful backup run of this program run wrote
-    // (Runs.cpp); empty until then.
-    QString FBackupJustMade;
+    // The backup that the last successful backup run of this program run
+    // wrote and proved (Runs.cpp); empty until then.
+    TProvenBackup FProvenBackup;
     bool FRunning = false;
     bool FCloseRequested = false;
 };

@@ -216,7 +216,7 @@ void TfrmPrincipal::createDialogs()
 
 void TfrmPrincipal::connectHandlers()
 {
-    connect(sbAbrir, &QToolButton::clicked, this, [this] { Enter(&TfrmPrincipal::sbAbrirClick); });
+    connect(sbAbrir, &QToolButton::clicked, this, [this] { EnterRun(&TfrmPrincipal::sbAbrirClick); });
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { EnterRun(&TfrmPrincipal::SpeedButton1Click); });
     connect(btnBackup, &QPushButton::clicked, this, [this] { EnterRun(&TfrmPrincipal::btnBackupClick); });
     connect(btnRestore, &QPushButton::clicked, this, [this] { EnterRun(&TfrmPrincipal::btnRestoreClick); });

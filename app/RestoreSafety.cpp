@@ -4,10 +4,15 @@
 #include "DatabaseCheck.h"
 #include "Errors.h"
 
+#include <ibase.h>
+
 namespace {
 
 // A fixed suffix that no database of the administrative application carries.
 const QString ScratchSuffix = QStringLiteral(".ZURTESTE");
+
+// The server's words when a restore could not drop a database that others use.
+const QString MightBeInUse = QStringLiteral("might be in use");
 
 void Open(TIBDatabase& database, const TDatabaseLogin& login, const QString& path)
 {
@@ -15,8 +20,15 @@ void Open(TIBDatabase& database, const TDatabaseLogin& login, const QString& pat
     database.Params().Clear();
     database.Params().Add(QStringLiteral("User_Name=") + login.user);
     database.Params().Add(QStringLiteral("Password=") + login.password);
-    database.SetDatabaseName(login.serverText + path);
+    database.SetDatabaseName(DatabaseConnectionString(login.target, path));
     database.SetConnected(true);
+}
+
+// Whether the failed attachment's status says another engine holds the file
+// (an engine in this process while a server has the database open).
+bool StatusSaysHeldByAnotherEngine(const QString& message)
+{
+    return StatusHasCode({isc_already_opened}) || message.contains(MightBeInUse);
 }
 
 } // namespace
@@ -26,20 +38,32 @@ QString ScratchDatabasePath(const QString& destination)
     return destination + ScratchSuffix;
 }
 
-bool DatabaseMayExist(const TDatabaseLogin& login, const QString& path)
+TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path)
 {
     TIBDatabase database;
     try {
         Open(database, login, path);
-    } catch (const EIBInterBaseError&) {
-        return !StatusSaysNoSuchFile();
-    } catch (const Exception&) {
+    } catch (const EIBInterBaseError& failure) {
+        if (StatusSaysNoSuchFile())
+            return {TDatabaseState::Absent, QString()};
+        if (StatusSaysHeldByAnotherEngine(failure.Message()))
+            return {TDatabaseState::InUse, failure.Message()};
+        return {TDatabaseState::Unknown, failure.Message()};
+    } catch (const Exception& failure) {
         // Whatever kept the attachment from being tried says nothing of the
         // file: it may be there.
-        return true;
+        return {TDatabaseState::Unknown, failure.Message()};
+    }
+    TDatabaseProbe probe{TDatabaseState::Present, QString()};
+    try {
+        const int others = CountOtherAttachments(database);
+        if (others != 0)
+            probe = {TDatabaseState::InUse, QStringLiteral("%1 outra(s) conexão(ões) aberta(s)").arg(others)};
+    } catch (const Exception& failure) {
+        probe = {TDatabaseState::Unknown, failure.Message()};
     }
     database.SetConnected(false);
-    return true;
+    return probe;
 }
 
 bool DatabaseIsOnline(const TDatabaseLogin& login, const QString& path)
@@ -49,6 +73,20 @@ bool DatabaseIsOnline(const TDatabaseLogin& login, const QString& path)
     const int mode = ReadShutdownMode(database);
     database.SetConnected(false);
     return mode == 0;
+}
+
+int DatabasePageSizeAt(const TDatabaseLogin& login, const QString& path)
+{
+    TIBDatabase database;
+    try {
+        Open(database, login, path);
+        const int pageSize = ReadPageSize(database);
+        database.SetConnected(false);
+        return pageSize > 0 ? pageSize : 0;
+    } catch (const Exception& failure) {
+        qWarning("The page size of %s could not be read: %s", qUtf8Printable(path), failure.what());
+        return 0;
+    }
 }
 
 bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path)
@@ -63,4 +101,16 @@ bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path)
     }
     DropDatabase(database);
     return true;
+}
+
+bool FailureMayPass()
+{
+    return !StatusHasCode(
+        {isc_login, isc_network_error, isc_net_connect_err, isc_net_read_err, isc_net_write_err, isc_conn_lost});
+}
+
+bool TProvenBackup::Covers(const QString& backupFile, const TServiceTarget& to, const QString& destination) const
+{
+    return !file.isEmpty() && backupFile == file && to == target && destination == database
+        && FileStamp(backupFile) == stamp;
 }

@@ -1,37 +1,77 @@
 #pragma once
-// What keeps a restore truthful and the destination safe. A restore through
-// the service manager can end as if it had gone through while the backup was
-// incomplete: the database left behind then stays shut down. And a restore
-// with Replace drops the existing database before it reads the backup. So the
-// restore run looks at the restored database before it reports success, and
-// tries an unproven backup on a scratch database before it replaces one.
+// What keeps a backup proved and a restore truthful and safe. A restore
+// through the service manager can end as if it had gone through while the
+// backup was incomplete: the database left behind then stays shut down. A
+// restore with Replace drops the existing database before it reads the
+// backup. So the runs look at a restored database before they report success,
+// try a backup that has not proved itself on a scratch database before it may
+// replace one, and leave alone a database that someone is using.
+//
+// Every check reaches the database exactly as the service that writes it
+// does: the same server, the same protocol, the same path.
+
+#include "BackupFile.h"
+#include "BackupNaming.h"
 
 #include <QString>
 
-// How the runs reach a database on the server: the server field's text (put
-// directly before the path, as the connection test does), the user name and
-// the password.
+// How the runs reach a database on the server: the service's target, the user
+// name and the password.
 struct TDatabaseLogin {
-    QString serverText;
+    TServiceTarget target;
     QString user;
     QString password;
 };
 
-// The scratch database beside a destination, into which an unproven backup is
-// restored first.
+// The scratch database beside a database, into which a backup is restored to
+// prove it.
 QString ScratchDatabasePath(const QString& destination);
 
-// Whether a database may exist at path. An attachment that succeeds says it
-// exists; a refusal because the server has no such file says it does not;
-// any other failure (wrong password, a file the server cannot open, no server)
-// says it may. Never raises for a failed attachment.
-bool DatabaseMayExist(const TDatabaseLogin& login, const QString& path);
+// What a restore would find at a path on the server.
+enum class TDatabaseState {
+    Absent, // the server has no such file
+    Present, // a database that nobody else has open
+    InUse, // held by other attachments or by another engine
+    Unknown // the attachment failed for another reason (password, server, path)
+};
+struct TDatabaseProbe {
+    TDatabaseState state = TDatabaseState::Unknown;
+    // The server's words for a database in use or an attachment that failed.
+    QString reason;
+};
+// Attaches to the database at path to see which; never raises for a failed
+// attachment.
+TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path);
 
 // Whether the database at path is online (not left shut down by the server).
 // Attaches, reads its shutdown mode and closes; a failure to attach or to read
 // is raised.
 bool DatabaseIsOnline(const TDatabaseLogin& login, const QString& path);
 
+// The page size of the database at path; 0 when it cannot be read.
+int DatabasePageSizeAt(const TDatabaseLogin& login, const QString& path);
+
 // Drops the database at path. Returns false when the server has no such file;
 // any other failure is raised.
 bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path);
+
+// Whether the failure that one of these has just raised may pass when tried
+// again a moment later (a database that the server is still closing), unlike
+// a refused login or a server out of reach. Reads this thread's status vector.
+bool FailureMayPass();
+
+// A backup that this program run has proved by restoring it completely: the
+// file, what it looked like then, the database it was made of, and the page
+// size its restore asks for. Its restore over that same database needs no
+// trial first.
+struct TProvenBackup {
+    QString file;
+    TFileStamp stamp;
+    TServiceTarget target;
+    QString database;
+    int pageSize = 0;
+
+    // Whether this is the proof for restoring backupFile, unchanged since, to
+    // destination on the server that target names.
+    bool Covers(const QString& backupFile, const TServiceTarget& to, const QString& destination) const;
+};

@@ -14,11 +14,17 @@
 #include "RestoreSafety.h"
 #include "StringList.h"
 
+#include "BackupFile.h"
+#include "RestoreOutput.h"
+
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QThread>
 
 namespace {
 
@@ -46,8 +52,31 @@ const QString RestoreSucceededText = QStringLiteral("Backup Restaurado com Suces
 const QString CheckingBackupLine = QStringLiteral("Verificando o backup antes de substituir a base de dados...");
 const QString IncompleteBackupLine
     = QStringLiteral("O backup escolhido está incompleto. A base de dados não foi substituída!");
+const QString UnrestorableBackupLine
+    = QStringLiteral("O backup escolhido não pôde ser restaurado por completo. A base de dados não foi substituída!");
 const QString IncompleteRestoreLine = QStringLiteral("A base restaurada está incompleta. O Restore não foi concluído!");
+const QString InUseLine = QStringLiteral("A base de dados %1 está em uso (%2). Nada foi alterado.");
+const QString ReplacedLine
+    = QStringLiteral("A base de dados %1 foi substituída e está incompleta. Restaure novamente o backup %2.");
+const QString NotChangedLine = QStringLiteral("A base de dados %1 não foi alterada.");
+
+// The proof of a backup, on both roads.
+const QString ProvingBackupLine = QStringLiteral("Verificando o backup: restaurando-o numa base de teste...");
+const QString WrittenBackupIncompleteText
+    = QStringLiteral("O backup gravado está incompleto: a restauração de teste parou antes do fim.");
+const QString NotOnlineText = QStringLiteral("A base restaurada não ficou online.");
+const QString ServerSaidText = QStringLiteral(" O servidor disse: ");
+const QString NotCheckedHereLine
+    = QStringLiteral("O servidor gravou o backup %1 fora deste computador: o arquivo não pôde ser verificado aqui.");
+const QString NotRenamedText = QStringLiteral("O backup foi verificado, mas não pôde receber o nome %1: %2");
 const QString ScratchNotRemovedLine = QStringLiteral("Não foi possível remover a base de teste %1: %2");
+const QString PathReadAsSizeText = QStringLiteral("O caminho \"%1\" contém \"=\", que o servidor leria como o fim do "
+                                                  "nome do arquivo seguido de um tamanho. Use um caminho sem \"=\".");
+
+// A scratch database that the server still closes refuses to be dropped for a
+// moment: the drop is tried again, this often, this far apart.
+constexpr int ScratchDropAttempts = 6;
+constexpr int ScratchDropPauseMs = 500;
 
 // The service's part of a run's clean-up: detached on every way out of the
 // run. Now() does it on the run's own ways out, where a failed detach leaves
@@ -83,14 +112,41 @@ private:
     TIBCustomService& FService;
 };
 
-// A line at the end of the restore log: the caret moved to the end of the
-// text first, so that the line lands there even after the operator clicked or
-// typed into the log, then the line and a carriage return and line feed
-// inserted at the caret.
-void InsertLineAtEnd(TLogView& log, const QString& line)
-{
-    InsertLinesAtEnd(log, {line});
-}
+// A run's log with the run's way of writing into it: the backup log appends
+// lines; the restore log moves the caret to the end of the text first, so
+// that a line lands there even after the operator clicked or typed into it,
+// and inserts the line and a carriage return and line feed at the caret.
+class TRunLog {
+public:
+    enum TStyle { Append, InsertAtEnd };
+    TRunLog(TfrmPrincipal& window, TLogView& log, TStyle style)
+        : FWindow(window)
+        , FLog(log)
+        , FStyle(style)
+    {
+    }
+
+    TLogView& View() const { return FLog; }
+    void Line(const QString& line) const
+    {
+        if (FStyle == Append)
+            FWindow.AppendLogLine(FLog, line);
+        else
+            InsertLinesAtEnd(FLog, {line});
+    }
+    TLogFeed::TWriter Writer() const
+    {
+        TLogView& log = FLog;
+        if (FStyle == Append)
+            return [&log](const QStringList& lines) { AppendLines(log, lines); };
+        return [&log](const QStringList& lines) { InsertLinesAtEnd(log, lines); };
+    }
+
+private:
+    TfrmPrincipal& FWindow;
+    TLogView& FLog;
+    TStyle FStyle;
+};
 
 // Reads a started service's output to its end into a log, one line per query
 // on a thread of its own, while this thread puts the lines into the log and
@@ -106,64 +162,193 @@ void ReadOutput(TIBControlAndQueryService& service, TLogView& log, const TLogFee
     FeedOutput(reader, feed, &TfrmPrincipal::ProcessMessages);
 }
 
-// The restore's output at the end of the restore log, each line with CR LF.
-void ReadRestoreOutput(TIBRestoreService& service, TLogView& log)
+// A restore's output into the log, and what it says of the way it ended.
+TRestoreOutput ReadRestoreOutput(TIBRestoreService& service, const TRunLog& log)
 {
-    ReadOutput(service, log, [&log](const QStringList& lines) { InsertLinesAtEnd(log, lines); });
+    TRestoreOutput output;
+    const TLogFeed::TWriter write = log.Writer();
+    ReadOutput(service, log.View(), [&output, &write](const QStringList& lines) {
+        output.Add(lines);
+        write(lines);
+    });
+    return output;
 }
 
-// The backup's output appended to the backup log, each line as a new line.
-void ReadBackupOutput(TIBBackupService& service, TLogView& log)
-{
-    ReadOutput(service, log, [&log](const QStringList& lines) { AppendLines(log, lines); });
-}
-
-// Drops the scratch database wherever the server allows it; when it does not,
-// the log says so.
-void RemoveScratchDatabase(TLogView& log, const TDatabaseLogin& login, const QString& scratch)
+// Attaches the service; a failure is put into the log in the server's words
+// and then leaves the run as before, for the top-level error report.
+void AttachLogged(TIBCustomService& service, const TRunLog& log)
 {
     try {
-        DropDatabaseAt(login, scratch);
+        service.Attach();
     } catch (const Exception& failure) {
-        InsertLineAtEnd(log, ScratchNotRemovedLine.arg(scratch, failure.Message()));
+        log.Line(failure.Message());
+        throw;
     }
 }
 
-// Tries a backup that has not proved itself before it may replace a database:
-// restores it with the service's settings (Replace included) into the scratch
-// database beside the destination, reads the output into the log under a line
-// that says what is being checked, looks whether the scratch database came out
-// online and drops it. True only when it did; the destination is not touched.
-// A failed attach leaves for the top-level error report; on every other way
-// out the service is detached and names the destination again.
-bool BackupRestoresCompletely(
-    TIBRestoreService& service, TLogView& log, const TDatabaseLogin& login, const QString& destination)
+// The message of a restore that reached its end with the database not online.
+QString NotOnline(const TRestoreOutput& output)
 {
+    if (output.Problems().isEmpty())
+        return NotOnlineText;
+    return NotOnlineText + ServerSaidText + output.Problems().join(u' ');
+}
+
+// Whether the database at path is online; when it cannot be looked at, the
+// log says why, and it does not count as online.
+bool IsOnlineLogged(const TRunLog& log, const TDatabaseLogin& login, const QString& path)
+{
+    try {
+        return DatabaseIsOnline(login, path);
+    } catch (const Exception& failure) {
+        log.Line(failure.Message());
+        return false;
+    }
+}
+
+// The first of the paths that the service's file lists would read as a name
+// and a size, refused before anything is sent; empty when there is none.
+QString PathRefusal(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        if (FileLineHasSize(path))
+            return PathReadAsSizeText.arg(path);
+    }
+    return QString();
+}
+
+void WaitProcessingMessages(int milliseconds)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < milliseconds) {
+        TfrmPrincipal::ProcessMessages();
+        QThread::msleep(10);
+    }
+}
+
+// Drops the scratch database, when it is there, trying again while the
+// server refuses; when it goes on refusing, the log says so in its words.
+void RemoveScratchDatabase(const TRunLog& log, const TDatabaseLogin& login, const QString& scratch)
+{
+    for (int attempt = 1;; ++attempt) {
+        try {
+            DropDatabaseAt(login, scratch);
+            return;
+        } catch (const Exception& failure) {
+            if (attempt >= ScratchDropAttempts || !FailureMayPass()) {
+                log.Line(ScratchNotRemovedLine.arg(scratch, failure.Message()));
+                return;
+            }
+        }
+        WaitProcessingMessages(ScratchDropPauseMs);
+    }
+}
+
+// A scratch database, dropped on every way out of the trial that made it.
+class TScratchDatabase {
+public:
+    TScratchDatabase(const TRunLog& log, const TDatabaseLogin& login, const QString& path)
+        : FLog(log)
+        , FLogin(login)
+        , FPath(path)
+    {
+        // One left by an earlier run goes first: a restore could not replace
+        // it while it stays shut down.
+        RemoveScratchDatabase(FLog, FLogin, FPath);
+    }
+    ~TScratchDatabase()
+    {
+        try {
+            RemoveScratchDatabase(FLog, FLogin, FPath);
+        } catch (const std::exception& failure) {
+            qWarning("The scratch database %s was not removed: %s", qUtf8Printable(FPath), failure.what());
+        }
+    }
+    TScratchDatabase(const TScratchDatabase&) = delete;
+    TScratchDatabase& operator=(const TScratchDatabase&) = delete;
+
+private:
+    const TRunLog& FLog;
+    const TDatabaseLogin& FLogin;
+    QString FPath;
+};
+
+// How a trial restore ended.
+struct TTrialRestore {
+    bool proved = false;
+    // The output stopped before the server's closing line.
+    bool backupIncomplete = false;
+    // Otherwise, what went wrong: the server's own words.
+    QString reason;
+};
+
+// Restores the backup that the service names into the scratch database that
+// it names (with the service's own settings, Replace included), reads the
+// output into the log under its heading, looks whether the scratch database came out online and
+// drops it. Nothing else on the server is touched. A failed attach leaves for
+// the caller; on every other way out the service is detached.
+TTrialRestore TryRestore(
+    TIBRestoreService& service, const TRunLog& log, const TDatabaseLogin& login, const QString& heading)
+{
+    const QString scratch = service.DatabaseName()[0];
     TDetachOnExit detach(service);
     service.Attach();
-    InsertLineAtEnd(log, CheckingBackupLine);
-    const QString scratch = ScratchDatabasePath(destination);
-    service.DatabaseName().Clear();
-    service.DatabaseName().Add(scratch);
-    bool checked = false;
-    bool online = false;
+    log.Line(heading);
+    TScratchDatabase dropped(log, login, scratch);
+    TTrialRestore trial;
     try {
         service.ServiceStart();
-        ReadRestoreOutput(service, log);
-        online = DatabaseIsOnline(login, scratch);
-        checked = true;
-    } catch (const Exception&) {
-        // The run reports the failure with its fixed text; the backup did not
-        // prove itself.
-        online = false;
+        const TRestoreOutput output = ReadRestoreOutput(service, log);
+        trial.proved = DatabaseIsOnline(login, scratch);
+        if (!trial.proved) {
+            trial.backupIncomplete = !output.Finished();
+            trial.reason = NotOnline(output);
+        }
+    } catch (const Exception& failure) {
+        trial.reason = failure.Message();
     }
-    service.DatabaseName().Clear();
-    service.DatabaseName().Add(destination);
-    RemoveScratchDatabase(log, login, scratch);
-    if (checked && !online)
-        InsertLineAtEnd(log, IncompleteBackupLine);
     detach.Now();
-    return online;
+    return trial;
+}
+
+// The same on the restore road, where a failure that leaves it (a failed
+// attach) is put into the log in the server's words before it goes on to the
+// top-level error report.
+TTrialRestore TryRestoreLogged(
+    TIBRestoreService& service, const TRunLog& log, const TDatabaseLogin& login, const QString& heading)
+{
+    try {
+        return TryRestore(service, log, login, heading);
+    } catch (const Exception& failure) {
+        log.Line(failure.Message());
+        throw;
+    }
+}
+
+// The one line of a file list.
+void NameFile(TStringList& list, const QString& path)
+{
+    list.Clear();
+    list.Add(path);
+}
+
+// The restore service's settings for one restore of backupFile to database on
+// the server that login names; the options and the verbose output are the
+// ones the window gave it.
+void SetUpRestore(TIBRestoreService& service, const TDatabaseLogin& login, const QString& backupFile,
+    const QString& database, int pageSize)
+{
+    service.SetLoginPrompt(false);
+    service.Params().Clear();
+    service.Params().Add(QStringLiteral("user_name=") + login.user);
+    service.Params().Add(QStringLiteral("password=") + login.password);
+    NameFile(service.DatabaseName(), database);
+    NameFile(service.BackupFile(), backupFile);
+    service.SetServerName(login.target.serverName);
+    if (login.target.tcp)
+        service.SetProtocol(TCP);
+    service.SetPageSize(pageSize);
 }
 
 } // namespace
@@ -206,6 +391,18 @@ void TfrmPrincipal::btnBackupClick()
         ShowMessageBox(ConnectFirstText, AttentionCaption, TMessageKind::Information);
         return;
     }
+    // The run's own values, read once: what the operator types meanwhile
+    // changes nothing of this run.
+    const QString database = edCaminho->text();
+    const TDatabaseLogin login{BackupServiceTarget(edServidor->text()), edUsuario->text(), edSenha->text()};
+    const QString backupFile = BackupFileName(ProgramDirectory(), database, Today());
+    // A server on this machine writes the new backup under a name of its own
+    // until the backup has proved itself; an older file of the final name
+    // stays as it was until then.
+    const bool seenHere = ServerIsThisMachine(login.target);
+    const QString written = seenHere ? PartialBackupName(backupFile) : backupFile;
+    const TRunLog log(*this, *mmBackup, TRunLog::Append);
+    int pageSize = 0;
     {
         // 2. From here on every way out passes through the clean-up of step
         // 12: the service detached, then the default cursor.
@@ -219,44 +416,64 @@ void TfrmPrincipal::btnBackupClick()
         AppendLogLine(*mmBackup, QStringLiteral("Verificando permissão..."));
         AppendLogLine(*mmBackup, QStringLiteral("Iniciando Backup..."));
         // 5.
-        const TServiceTarget target = BackupServiceTarget(edServidor->text());
-        if (target.tcp) {
-            dbBackup->SetServerName(target.serverName);
+        if (login.target.tcp) {
+            dbBackup->SetServerName(login.target.serverName);
             dbBackup->SetProtocol(TCP);
         } else {
             dbBackup->SetProtocol(Local);
         }
         // 6.
         dbBackup->Params().Clear();
-        dbBackup->Params().SetValue(QStringLiteral("user_name"), edUsuario->text());
-        dbBackup->Params().SetValue(QStringLiteral("password"), edSenha->text());
+        dbBackup->Params().SetValue(QStringLiteral("user_name"), login.user);
+        dbBackup->Params().SetValue(QStringLiteral("password"), login.password);
         // 7.
         dbBackup->SetLoginPrompt(false);
         dbBackup->SetOptions({});
         // 8.
-        dbBackup->BackupFile().Clear();
-        dbBackup->BackupFile().Add(BackupFileName(ProgramDirectory(), edCaminho->text(), Today()));
+        NameFile(dbBackup->BackupFile(), written);
         // 9.
-        dbBackup->SetDatabaseName(edCaminho->text());
+        dbBackup->SetDatabaseName(database);
         dbBackup->SetVerbose(true);
-        // 10. A failed attach leaves the run for the top-level error report.
-        dbBackup->Attach();
-        // 11.
-        try {
-            dbBackup->ServiceStart();
-            ReadBackupOutput(*dbBackup, *mmBackup);
-        } catch (const Exception& failure) {
-            ShowMessageBox(BackupFailedText + TwoCarriageReturns + QStringLiteral("Erro:") + failure.Message(),
-                AttentionCaption, TMessageKind::Warning);
+        QString failure = PathRefusal({written, ScratchDatabasePath(database)});
+        if (failure.isEmpty()) {
+            // 10. A failed attach leaves the run for the top-level error report.
+            AttachLogged(*dbBackup, log);
+            // 11.
+            try {
+                dbBackup->ServiceStart();
+                ReadOutput(*dbBackup, *mmBackup, log.Writer());
+            } catch (const Exception& error) {
+                failure = error.Message();
+            }
+            // 12.
             cleanUp.Now();
+        }
+        // The output's end does not prove the backup: it is good once it
+        // has restored completely.
+        if (failure.isEmpty()) {
+            if (!seenHere)
+                log.Line(NotCheckedHereLine.arg(backupFile));
+            pageSize = RestorePageSize(DatabasePageSizeAt(login, database));
+            if (pageSize == 0 && seenHere)
+                pageSize = RestorePageSize(BackupPageSize(written));
+            failure = ProveBackup(login, written, database, pageSize);
+        }
+        if (failure.isEmpty() && seenHere) {
+            const QString reason = ReplaceFile(written, backupFile);
+            if (!reason.isEmpty())
+                failure = NotRenamedText.arg(backupFile, reason);
+        }
+        if (!failure.isEmpty()) {
+            // The backup's own file goes; an older one of its final name stays.
+            if (seenHere)
+                QFile::remove(written);
+            log.Line(failure);
+            ShowMessageBox(BackupFailedText + TwoCarriageReturns + QStringLiteral("Erro:") + failure, AttentionCaption,
+                TMessageKind::Warning);
             return;
         }
-        // 12.
-        cleanUp.Now();
     }
-    // The output reached its end: this file has proved itself (see the restore).
-    const QString backupFile = dbBackup->BackupFile()[0];
-    FBackupJustMade = backupFile;
+    FProvenBackup = {backupFile, FileStamp(backupFile), login.target, database, pageSize};
     // 13.1
     AppendLogLine(*mmBackup, QStringLiteral("Finalizando Backup..."));
     // 13.2
@@ -272,6 +489,22 @@ void TfrmPrincipal::btnBackupClick()
     PageControl1->setCurrentWidget(Restore);
 }
 
+QString TfrmPrincipal::ProveBackup(
+    const TDatabaseLogin& login, const QString& backupFile, const QString& database, int pageSize)
+{
+    const TRunLog log(*this, *mmBackup, TRunLog::Append);
+    SetUpRestore(*dbRestore, login, backupFile, ScratchDatabasePath(database), pageSize);
+    dbRestore->SetActive(false);
+    try {
+        const TTrialRestore trial = TryRestore(*dbRestore, log, login, ProvingBackupLine);
+        if (trial.proved)
+            return QString();
+        return trial.backupIncomplete ? WrittenBackupIncompleteText : trial.reason;
+    } catch (const Exception& failure) {
+        return failure.Message();
+    }
+}
+
 void TfrmPrincipal::btnRestoreClick()
 {
     TRunGuard run(*this);
@@ -281,66 +514,94 @@ void TfrmPrincipal::btnRestoreClick()
     const QString backupFile = SelectedBackupPath();
     if (!FileExists(backupFile))
         return;
-    // 3.
-    dbRestore->SetLoginPrompt(false);
-    dbRestore->Params().Clear();
-    dbRestore->Params().Add(QStringLiteral("user_name=") + edUsuario->text());
-    dbRestore->Params().Add(QStringLiteral("password=") + edSenha->text());
-    // 4.
+    // The run's own values, read once: what the operator types meanwhile
+    // changes nothing of this run.
     const QString destination = edCaminho->text();
-    dbRestore->DatabaseName().Clear();
-    dbRestore->DatabaseName().Add(destination);
-    // 5.
-    dbRestore->BackupFile().Clear();
-    dbRestore->BackupFile().Add(backupFile);
-    // 6.
-    dbRestore->SetServerName(RestoreServerName(edServidor->text()));
-    if (!dbRestore->ServerName().isEmpty())
-        dbRestore->SetProtocol(TCP);
+    const TDatabaseLogin login{RestoreServiceTarget(edServidor->text()), edUsuario->text(), edSenha->text()};
+    // A backup this program run proved on the database it was made of needs
+    // no trial over it.
+    const bool proved = FProvenBackup.Covers(backupFile, login.target, destination);
+    // Never smaller pages than the backup's database had.
+    const int pageSize = proved ? FProvenBackup.pageSize : RestorePageSize(BackupPageSize(backupFile));
+    // 3.-6. The server and protocol are those that every check below uses.
+    SetUpRestore(*dbRestore, login, backupFile, destination, pageSize);
     // 7.
     dbRestore->SetActive(false);
-    const TDatabaseLogin login{edServidor->text(), edUsuario->text(), edSenha->text()};
+    const TRunLog log(*this, *mmRestore, TRunLog::InsertAtEnd);
     {
         // 8. From here on every way out passes through the clean-up of step
         // 11: the service detached, then the default cursor.
         mmRestore->setFocus();
         TBusyCursor hourGlass;
         TDetachOnExit cleanUp(*dbRestore);
-        // A restore replaces the database at the destination, and drops it
-        // before it reads the backup. A backup other than the one this program
-        // run has just written proves itself on a scratch database first.
-        if (backupFile != FBackupJustMade && DatabaseMayExist(login, destination)
-            && !BackupRestoresCompletely(*dbRestore, *mmRestore, login, destination)) {
+        const QString refusal = PathRefusal({backupFile, destination});
+        if (!refusal.isEmpty()) {
+            log.Line(refusal);
             ShowMessageBox(RestoreFailedText, AttentionCaption, TMessageKind::Warning);
-            cleanUp.Now();
             return;
         }
+        // A database that someone is using is left alone.
+        const TDatabaseProbe found = ProbeDatabase(login, destination);
+        if (found.state == TDatabaseState::InUse) {
+            log.Line(InUseLine.arg(destination, found.reason));
+            ShowMessageBox(RestoreFailedText, AttentionCaption, TMessageKind::Warning);
+            return;
+        }
+        // A restore replaces the database at the destination, and drops it
+        // before it reads the backup: a backup that has not proved itself is
+        // tried on a scratch database first.
+        const bool replaces = found.state != TDatabaseState::Absent;
+        if (replaces && !proved) {
+            NameFile(dbRestore->DatabaseName(), ScratchDatabasePath(destination));
+            const TTrialRestore trial = TryRestoreLogged(*dbRestore, log, login, CheckingBackupLine);
+            NameFile(dbRestore->DatabaseName(), destination);
+            if (!trial.proved) {
+                if (trial.backupIncomplete) {
+                    log.Line(IncompleteBackupLine);
+                } else {
+                    log.Line(trial.reason);
+                    log.Line(UnrestorableBackupLine);
+                }
+                ShowMessageBox(RestoreFailedText, AttentionCaption, TMessageKind::Warning);
+                return;
+            }
+        }
         // 9. A failed attach leaves the run for the top-level error report.
-        dbRestore->Attach();
+        AttachLogged(*dbRestore, log);
         // 10. The output's end is not the restore's success: a backup cut
         // short ends its output as a whole one does, and leaves the database
         // shut down.
-        bool restored = false;
+        QString failure;
         try {
             dbRestore->ServiceStart();
-            ReadRestoreOutput(*dbRestore, *mmRestore);
-            restored = DatabaseIsOnline(login, destination);
-            if (!restored)
-                InsertLineAtEnd(*mmRestore, IncompleteRestoreLine);
-        } catch (const Exception&) {
-            // Reported with the run's fixed text, without the failure's own.
-            restored = false;
+            const TRestoreOutput output = ReadRestoreOutput(*dbRestore, log);
+            if (!DatabaseIsOnline(login, destination))
+                failure = output.Finished() ? NotOnline(output) : IncompleteRestoreLine;
+        } catch (const Exception& error) {
+            failure = error.Message();
         }
-        if (!restored) {
-            ShowMessageBox(RestoreFailedText, AttentionCaption, TMessageKind::Warning);
+        if (!failure.isEmpty()) {
+            log.Line(failure);
+            QString box = RestoreFailedText;
+            if (replaces) {
+                // Whether the server got as far as replacing the database.
+                if (IsOnlineLogged(log, login, destination)) {
+                    log.Line(NotChangedLine.arg(destination));
+                } else {
+                    const QString replaced = ReplacedLine.arg(destination, backupFile);
+                    log.Line(replaced);
+                    box += TwoCarriageReturns + replaced;
+                }
+            }
+            ShowMessageBox(box, AttentionCaption, TMessageKind::Warning);
             cleanUp.Now();
             return;
         }
         // 11.
         cleanUp.Now();
     }
-    // 12.1
-    lblBase_Restaurada->setText(edCaminho->text());
+    // 12.1 The database this run restored.
+    lblBase_Restaurada->setText(destination);
     // 12.2
     ShowMessageBox(RestoreSucceededText, OkCaption, TMessageKind::Information);
     // 12.3

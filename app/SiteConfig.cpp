@@ -59,15 +59,21 @@ void EnsureDirectory(const QString& directory)
         throw Exception(QStringLiteral("Não é possível criar o diretório: ") + directory);
 }
 
+// Far more than any site configuration holds.
+constexpr qint64 MaxProfileBytes = 64 * 1024;
+
 } // namespace
 
 QString ReadProfileString(
     const QString& fileName, const QString& section, const QString& key, const QString& defaultValue)
 {
+    // Only a plain file of a configuration's size is read: a pipe would hold
+    // the start-up forever, a device would fill the memory.
+    const QFileInfo info(fileName);
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!info.isFile() || info.size() > MaxProfileBytes || !file.open(QIODevice::ReadOnly))
         return LimitValue(defaultValue);
-    const QString text = DecodeProfile(file.readAll());
+    const QString text = DecodeProfile(file.read(MaxProfileBytes));
 
     bool inSection = false;
     for (QStringView rawLine : QStringView(text).split(u'\n')) {

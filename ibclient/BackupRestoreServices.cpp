@@ -37,6 +37,11 @@ void AppendFileLines(QByteArray& block, const QStringList& lines, unsigned char 
     }
 }
 
+bool FileLineHasSize(const QString& line)
+{
+    return !IsBlank(line) && line.contains(u'=');
+}
+
 QByteArray BuildBackupStartBlock(const QString& databaseName, const TBackupOptions& options, bool verbose,
     int blockingFactor, const QStringList& backupFiles)
 {

@@ -42,6 +42,10 @@ int RestoreOptionBits(const TRestoreOptions& options);
 // optionally followed by "=" and a size; the name goes out as a string item
 // with nameCode, the size (read with StrToInt) as an integer item with sizeCode.
 void AppendFileLines(QByteArray& block, const QStringList& lines, unsigned char nameCode, unsigned char sizeCode);
+// Whether that rule reads line as a file name followed by a size: it does
+// for every line with an "=" in it, and the name sent is then only the part
+// before the "=" (or the request fails when the rest is not a number).
+bool FileLineHasSize(const QString& line);
 
 // The backup start block: 1; 106 database; 108 options; 107 when verbose;
 // 6 blocking factor when above 0; 5/7 for each backup file line. Client error

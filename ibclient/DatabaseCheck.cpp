@@ -25,6 +25,11 @@ const char ReadOnlyTPB[]
     = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_nowait};
 
 const char ShutdownModeQuery[] = "SELECT CAST(MON$SHUTDOWN_MODE AS INTEGER) FROM MON$DATABASE";
+const char PageSizeQuery[] = "SELECT CAST(MON$PAGE_SIZE AS INTEGER) FROM MON$DATABASE";
+// The attachments of people and programs (not the server's own workers)
+// other than the one asking.
+const char OtherAttachmentsQuery[] = "SELECT CAST(COUNT(*) AS INTEGER) FROM MON$ATTACHMENTS"
+                                     " WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0";
 
 // Releases what a failed read leaves behind, with a status vector of its own
 // so that the failure being raised keeps its texts.
@@ -40,9 +45,9 @@ public:
     {
         gds::StatusVector vector{};
         if (Statement != 0 && FLibrary.isc_dsql_free_statement(vector.data(), &Statement, DSQL_drop) > 0)
-            qWarning("ReadShutdownMode: the statement could not be freed after a failure");
+            qWarning("A database check: the statement could not be freed after a failure");
         if (Transaction != 0 && FLibrary.isc_rollback_transaction(vector.data(), &Transaction) > 0)
-            qWarning("ReadShutdownMode: the transaction could not be rolled back after a failure");
+            qWarning("A database check: the transaction could not be rolled back after a failure");
     }
 
     gds::Handle Statement = 0;
@@ -52,9 +57,9 @@ private:
     IGDSLibrary& FLibrary;
 };
 
-} // namespace
-
-int ReadShutdownMode(TIBDatabase& database)
+// The one integer that query gives on the attached database; -1 when it
+// gives no row or no value.
+int ReadInteger(TIBDatabase& database, const char* query)
 {
     database.CheckActive();
     IGDSLibrary& library = ClientLibrary();
@@ -71,8 +76,8 @@ int ReadShutdownMode(TIBDatabase& database)
     XSQLDA* output = reinterpret_cast<XSQLDA*>(area.data());
     output->version = SQLDA_VERSION1;
     output->sqln = 1;
-    database.Call(library.isc_dsql_prepare(
-                      CurrentStatusVector(), &held.Transaction, &held.Statement, 0, ShutdownModeQuery, dialect, output),
+    database.Call(
+        library.isc_dsql_prepare(CurrentStatusVector(), &held.Transaction, &held.Statement, 0, query, dialect, output),
         true);
     ISC_LONG mode = 0;
     short nullFlag = 0;
@@ -88,7 +93,7 @@ int ReadShutdownMode(TIBDatabase& database)
     const gds::Status fetched = library.isc_dsql_fetch(CurrentStatusVector(), &held.Statement, dialect, output);
     if (fetched != 100) // 100: no row
         database.Call(fetched, true);
-    // No row or no value: unknown, which must not pass for online.
+    // No row or no value: unknown.
     const int result = fetched == 0 && nullFlag == 0 ? static_cast<int>(mode) : -1;
 
     database.Call(library.isc_dsql_free_statement(CurrentStatusVector(), &held.Statement, DSQL_drop), true);
@@ -96,6 +101,24 @@ int ReadShutdownMode(TIBDatabase& database)
     database.Call(library.isc_commit_transaction(CurrentStatusVector(), &held.Transaction), true);
     held.Transaction = 0;
     return result;
+}
+
+} // namespace
+
+int ReadShutdownMode(TIBDatabase& database)
+{
+    // -1 (no value) never passes for online.
+    return ReadInteger(database, ShutdownModeQuery);
+}
+
+int ReadPageSize(TIBDatabase& database)
+{
+    return ReadInteger(database, PageSizeQuery);
+}
+
+int CountOtherAttachments(TIBDatabase& database)
+{
+    return ReadInteger(database, OtherAttachmentsQuery);
 }
 
 void DropDatabase(TIBDatabase& database)

@@ -47,16 +47,28 @@ TEST_F(RunsBackupTest, ABackupLandsInTheProgramDirectoryAndMovesTheWindowOnToThe
     EXPECT_TRUE(FileExists(backupFile));
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::BackupSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
 
-    // The three progress lines, the server's lines, the empty end line and the closing line.
+    // The three progress lines, the server's lines and their empty end line,
+    // then the proof: the backup restored into a scratch database, under a
+    // line of its own, with its own end line; then the closing line.
     const QStringList lines = Lines(*Log(*window, "mmBackup"));
-    ASSERT_GT(lines.size(), 6);
+    ASSERT_GT(lines.size(), 8);
     EXPECT_EQ(lines.mid(0, 3), ProgressLines);
+    const auto proving = lines.indexOf(runs::ProvingBackup);
+    ASSERT_GT(proving, 4);
+    EXPECT_EQ(lines.at(proving - 1), QString());
     EXPECT_EQ(lines.at(lines.size() - 2), QString());
     EXPECT_EQ(lines.last(), QStringLiteral("Finalizando Backup..."));
-    const QStringList serverLines = lines.mid(3, lines.size() - 5);
+    const QStringList serverLines = lines.mid(3, proving - 4);
     for (const QString& line : serverLines)
         EXPECT_TRUE(line.startsWith(QLatin1String("gbak:"))) << line.toStdString();
     EXPECT_TRUE(serverLines.filter(QStringLiteral("CLIENTES")).size() > 0);
+    const QStringList proofLines = lines.mid(proving + 1, lines.size() - proving - 3);
+    for (const QString& line : proofLines)
+        EXPECT_TRUE(line.startsWith(QLatin1String("gbak:"))) << line.toStdString();
+    EXPECT_TRUE(proofLines.filter(QStringLiteral("finishing, closing, and going home")).size() == 1);
+    // Nothing of the proof is left beside the database or the backup.
+    EXPECT_FALSE(QFileInfo::exists(database + QStringLiteral(".ZURTESTE")));
+    EXPECT_FALSE(QFileInfo::exists(backupFile + QStringLiteral(".PARCIAL")));
 
     // The service as the run set it: the window's design options dropped.
     QString serverName = testserver::ServerText();
@@ -66,7 +78,8 @@ TEST_F(RunsBackupTest, ABackupLandsInTheProgramDirectoryAndMovesTheWindowOnToThe
     EXPECT_EQ(window->dbBackup->Params().Lines(),
         (QStringList{QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=plumtrove")}));
     EXPECT_TRUE(window->dbBackup->Options().empty());
-    EXPECT_EQ(window->dbBackup->BackupFile().Lines(), QStringList{backupFile});
+    // The server wrote it under a name of its own until it had proved itself.
+    EXPECT_EQ(window->dbBackup->BackupFile().Lines(), QStringList{backupFile + QStringLiteral(".PARCIAL")});
     EXPECT_EQ(window->dbBackup->DatabaseName(), database);
 
     QComboBox* catalogue = Catalogue(*window);
@@ -96,7 +109,8 @@ TEST_F(RunsBackupTest, FailuresLeaveTheWindowReadyForAnotherTry)
 
     EXPECT_EQ(
         Boxes(dialogs), (TBoxes{{runs::WrongPasswordText + QLatin1Char('.'), ApplicationTitle, TMessageKind::Error}}));
-    EXPECT_EQ(Lines(*log), ProgressLines);
+    // The log says it too, in the server's words.
+    EXPECT_EQ(Lines(*log), ProgressLines + QStringList{runs::WrongPasswordText});
     ExpectNothingLeftBusy(*window);
 
     // A database that the server cannot open fails at the first read of the output.
@@ -113,8 +127,13 @@ TEST_F(RunsBackupTest, FailuresLeaveTheWindowReadyForAnotherTry)
         << dialogs.boxes[0].text.toStdString();
     EXPECT_EQ(dialogs.boxes[0].caption, runs::Attention);
     EXPECT_EQ(dialogs.boxes[0].kind, TMessageKind::Warning);
-    // The lines of both runs, one after the other.
-    EXPECT_EQ(Lines(*log), ProgressLines + ProgressLines);
+    // The lines of both runs, one after the other, each with its failure.
+    const QStringList lines = Lines(*log);
+    ASSERT_GT(lines.size(), 7);
+    EXPECT_EQ(lines.mid(4, 3), ProgressLines);
+    EXPECT_EQ(
+        lines.at(7), QStringLiteral("I/O error during \"open\" operation for file \"") + missing + QLatin1Char('"'));
+    EXPECT_FALSE(lines.contains(runs::ProvingBackup));
 
     EXPECT_TRUE(Button(*window, "btnBackup")->isEnabled());
     EXPECT_TRUE(Find<QFrame>(*window, "pnConfig")->isEnabled());
@@ -162,7 +181,8 @@ TEST_F(RunsBackupTest, PressesDuringARunChangeNothingInIt)
     Button(*window, "btnBackup")->click();
 
     EXPECT_GT(presses, 3);
-    EXPECT_EQ(counter.starts, 1);
+    // The backup and the restore that proves it.
+    EXPECT_EQ(counter.starts, 2);
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::BackupSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
     EXPECT_EQ(backupLog->toPlainText().count(QStringLiteral("Iniciando Backup...")), 1);
     EXPECT_TRUE(restoreLog->toPlainText().isEmpty());
@@ -180,7 +200,8 @@ TEST_F(RunsBackupTest, PressesDuringARunChangeNothingInIt)
     EXPECT_FALSE(window->isVisible());
 
     EXPECT_GT(presses, 3);
-    EXPECT_EQ(counter.starts, 2);
+    // The backup just proved goes straight over its database.
+    EXPECT_EQ(counter.starts, 3);
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
     EXPECT_EQ(backupLog->toPlainText().count(QStringLiteral("Iniciando Backup...")), 1);
     EXPECT_EQ(testserver::CountRows(database, QStringLiteral("CLIENTES")), 10);
@@ -193,6 +214,12 @@ TEST_F(RunsBackupTest, AServerGoneDuringTheRunEndsItWithTheFailureBox)
     // progress every 10,000 rows.
     const QString database = Folder() + QStringLiteral("DADOS.FDB");
     testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("GRANDE"), 300000));
+    // This morning's backup of the same database, under the name the run's
+    // backup will have.
+    SetTodayForTests(QDate(2013, 4, 15));
+    const QString morning = Folder() + QStringLiteral("DADOS20130415.BKP");
+    MakeBackup(database, morning);
+    const QByteArray morningBytes = ReadFile(morning);
     auto window = ConnectedWindow(database);
     TLogView* log = Log(*window, "mmBackup");
 
@@ -225,5 +252,8 @@ TEST_F(RunsBackupTest, AServerGoneDuringTheRunEndsItWithTheFailureBox)
     // The run ended with the server, not with a whole output.
     EXPECT_FALSE(log->toPlainText().contains(QLatin1String("300000 records written")));
     EXPECT_TRUE(Button(*window, "btnBackup")->isEnabled());
+    // The morning's backup is as it was, and the cut-short one is gone.
+    EXPECT_EQ(ReadFile(morning), morningBytes);
+    EXPECT_FALSE(QFileInfo::exists(morning + QStringLiteral(".PARCIAL")));
     ExpectNothingLeftBusy(*window);
 }

@@ -13,7 +13,7 @@ class RunsRestoreTest : public RunsTest { };
 
 } // namespace
 
-TEST_F(RunsRestoreTest, TheBackupJustMadeRestoresOverTheDatabaseWithTwoStartRequestsInAll)
+TEST_F(RunsRestoreTest, TheBackupJustMadeAndProvedRestoresOverItsDatabaseWithoutATrial)
 {
     const QString database = Folder() + QStringLiteral("DADOS.FDB");
     testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("CLIENTES"), 25));
@@ -46,8 +46,9 @@ TEST_F(RunsRestoreTest, TheBackupJustMadeRestoresOverTheDatabaseWithTwoStartRequ
     EXPECT_TRUE(restoreRun.pendingMessageHandledInTheRun);
 
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
-    // The backup, then the restore: no trial restore of a backup that has just proved itself.
-    EXPECT_EQ(counter.starts, 2);
+    // The backup and the restore that proved it, then the restore: no trial
+    // restore of a backup that has just proved itself.
+    EXPECT_EQ(counter.starts, 3);
     EXPECT_EQ(ShutdownModeOf(database), 0);
     EXPECT_EQ(testserver::CountRows(database, QStringLiteral("CLIENTES")), 25);
     EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(database)));
@@ -154,7 +155,8 @@ TEST_F(RunsRestoreTest, ARefusedAttachReachesTheTopLevelErrorReport)
 
     EXPECT_EQ(
         Boxes(dialogs), (TBoxes{{runs::WrongPasswordText + QLatin1Char('.'), ApplicationTitle, TMessageKind::Error}}));
-    EXPECT_TRUE(Log(*window, "mmRestore")->toPlainText().isEmpty());
+    // The log says it too, in the server's words.
+    EXPECT_EQ(Log(*window, "mmRestore")->toPlainText(), runs::WrongPasswordText + QStringLiteral("\n"));
     EXPECT_TRUE(Button(*window, "btnRestore")->isEnabled());
     ExpectNothingLeftBusy(*window);
 }

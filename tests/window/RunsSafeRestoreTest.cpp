@@ -123,31 +123,46 @@ TEST_F(RunsSafeRestoreTest, AGoodBackupOfAnotherDatabaseReplacesTheExistingOne)
     ExpectNothingLeftBusy(*window);
 }
 
-TEST_F(RunsSafeRestoreTest, OnlyAFileTheServerDoesNotHaveCountsAsNoDatabase)
+TEST_F(RunsSafeRestoreTest, TheProbeTellsAbsentFromPresentFromInUse)
 {
     const QString database = Folder() + QStringLiteral("DADOS.FDB");
     testserver::CreateDatabase(database);
     QDir(Folder()).mkdir(QStringLiteral("PASTA.FDB"));
-    const TDatabaseLogin login{testserver::ServerText(), testserver::User(), testserver::Password()};
+    const TServiceTarget server = RestoreServiceTarget(testserver::ServerText());
+    const TDatabaseLogin login{server, testserver::User(), testserver::Password()};
+    const TDatabaseLogin local{{QString(), false}, login.user, login.password};
+    // Another program's attachment to a second database, held during the cases.
+    const QString used = Folder() + QStringLiteral("EMUSO.FDB");
+    testserver::CreateDatabase(used);
+    TIBDatabase other;
+    other.SetLoginPrompt(false);
+    other.Params().Add(QStringLiteral("user_name=") + login.user);
+    other.Params().Add(QStringLiteral("password=") + login.password);
+    other.SetDatabaseName(testserver::ServerText() + used);
+    other.SetConnected(true);
     struct Case {
         const char* name;
         TDatabaseLogin login;
         QString path;
-        bool mayExist;
+        TDatabaseState state;
     };
     const std::vector<Case> cases = {
-        {"an existing database", login, database, true},
-        {"no such file on the server", login, Folder() + QStringLiteral("AUSENTE.FDB"), false},
-        {"no such folder on the server", login, Folder() + QStringLiteral("NADA/AUSENTE.FDB"), false},
+        {"an existing database", login, database, TDatabaseState::Present},
+        {"no such file on the server", login, Folder() + QStringLiteral("AUSENTE.FDB"), TDatabaseState::Absent},
+        {"no such folder on the server", login, Folder() + QStringLiteral("NADA/AUSENTE.FDB"), TDatabaseState::Absent},
         // The engine in this process reports the system's error number, not its text.
-        {"no such file, local engine", {QString(), login.user, login.password},
-            Folder() + QStringLiteral("AUSENTE.FDB"), false},
-        {"a directory", login, Folder() + QStringLiteral("PASTA.FDB"), true},
-        {"a refused password", {login.serverText, login.user, QStringLiteral("errada")}, database, true},
-        {"a path the server cannot use", login, QStringLiteral("C:\\QRT\\DADOS\\DADOS.FDB"), true},
+        {"no such file, local engine", local, Folder() + QStringLiteral("AUSENTE.FDB"), TDatabaseState::Absent},
+        {"another program attached", login, used, TDatabaseState::InUse},
+        {"held by the server, local engine", local, used, TDatabaseState::InUse},
+        {"a directory", login, Folder() + QStringLiteral("PASTA.FDB"), TDatabaseState::Unknown},
+        {"a refused password", {server, login.user, QStringLiteral("errada")}, database, TDatabaseState::Unknown},
+        {"a path the server cannot use", login, QStringLiteral("C:\\QRT\\DADOS\\DADOS.FDB"), TDatabaseState::Unknown},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(DatabaseMayExist(c.login, c.path), c.mayExist);
+        const TDatabaseProbe probe = ProbeDatabase(c.login, c.path);
+        EXPECT_EQ(probe.state, c.state) << probe.reason.toStdString();
+        EXPECT_EQ(probe.reason.isEmpty(), c.state == TDatabaseState::Absent || c.state == TDatabaseState::Present);
     }
+    other.SetConnected(false);
 }

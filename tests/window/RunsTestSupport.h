@@ -36,6 +36,7 @@ inline const QString BackupFailed = QStringLiteral("Ocorreram problemas e o Back
 inline const QString RestoreFailed = QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!");
 inline const QString BackupSucceeded = QStringLiteral("Backup realizado com sucesso !!!");
 inline const QString RestoreSucceeded = QStringLiteral("Backup Restaurado com Sucesso !!!");
+inline const QString ProvingBackup = QStringLiteral("Verificando o backup: restaurando-o numa base de teste...");
 inline const QString WrongPasswordText = QStringLiteral(
     "Your user name and password are not defined. Ask your database administrator to set up a Firebird login");
 

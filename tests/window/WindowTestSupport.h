@@ -110,6 +110,12 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
     }
 
+    static QByteArray ReadFile(const QString& path)
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
+    }
     static void WriteFile(const QString& path, const QByteArray& contents)
     {
         QFile file(path);
