@@ -9,7 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -134,6 +139,39 @@ TEST(ProfileReader, MissingFileGivesTheDefault)
     const QString file = temp.path() + QStringLiteral("/none.ini");
     EXPECT_EQ(ReadProfileString(file, "ZUR", "SO_Servidor", "WINDOWS"), "WINDOWS");
     EXPECT_EQ(ReadProfileString(file, "ZUR", "Servidor", QString()), QString());
+}
+
+TEST(ProfileReader, OnlyAPlainFileOfAConfigurationsSizeIsRead)
+{
+    // A pipe would hold the start-up forever, a device would fill the memory.
+    QTemporaryDir temp;
+    const QByteArray valid = "[ZUR]\nServidor=S1\n";
+    struct Case {
+        const char* what;
+        QString file;
+        QString expected;
+    };
+    std::vector<Case> cases;
+    const QString large = temp.path() + QStringLiteral("/large.ini");
+    WriteFile(large, valid + QByteArray(64 * 1024, ' '));
+    cases.push_back({"larger than 64 KiB", large, "<default>"});
+    const QString plain = temp.path() + QStringLiteral("/plain.ini");
+    WriteFile(plain, valid);
+    cases.push_back({"a plain file", plain, "S1"});
+    cases.push_back({"a folder", temp.path(), "<default>"});
+#ifndef Q_OS_WIN
+    const QString pipe = temp.path() + QStringLiteral("/pipe.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    cases.push_back({"a pipe", pipe, "<default>"});
+    const QString device = temp.path() + QStringLiteral("/zero.ini");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), device));
+    cases.push_back({"a link to a device", device, "<default>"});
+    const QString linked = temp.path() + QStringLiteral("/linked.ini");
+    ASSERT_TRUE(QFile::link(plain, linked));
+    cases.push_back({"a link to a plain file", linked, "S1"});
+#endif
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadProfileString(c.file, "ZUR", "Servidor", QStringLiteral("<default>")), c.expected) << c.what;
 }
 
 TEST(SiteConfigFile, IsFoundInAnyLetterCase)

@@ -56,25 +56,37 @@ static QString RunIsql(const QStringList& arguments, const QString& sql)
 
 QString Isql(const QString& sql)
 {
-    return RunIsql({QStringLiteral("-q"), QStringLiteral("-user"), User(), QStringLiteral("-password"), Password()},
-                   sql);
+    return RunIsql(
+        {QStringLiteral("-q"), QStringLiteral("-user"), User(), QStringLiteral("-password"), Password()}, sql);
 }
 
 QString IsqlOn(const QString& path, const QString& sql)
 {
     return RunIsql({QStringLiteral("-q"), QStringLiteral("-user"), User(), QStringLiteral("-password"), Password(),
-                    ServerText() + path},
-                   sql);
+                       ServerText() + path},
+        sql);
 }
 
-void CreateDatabase(const QString& path, const QString& sql, int dialect)
+void CreateDatabase(const QString& path, const QString& sql, int dialect, int pageSize)
 {
-    QString script = QStringLiteral("set sql dialect %1;\ncreate database '%2%3' user '%4' password '%5';\n")
+    const QString pages = pageSize > 0 ? QStringLiteral(" page_size %1").arg(pageSize) : QString();
+    QString script = QStringLiteral("set sql dialect %1;\ncreate database '%2%3' user '%4' password '%5'%6;\n")
                          .arg(dialect)
-                         .arg(ServerText(), path, User(), Password());
+                         .arg(ServerText(), path, User(), Password(), pages);
     script += sql;
     script += QStringLiteral("\ncommit;\n");
     Isql(script);
+}
+
+void Gfix(const QStringList& arguments)
+{
+    QProcess gfix;
+    gfix.setProcessChannelMode(QProcess::MergedChannels);
+    gfix.start(QStringLiteral("gfix"),
+        QStringList{QStringLiteral("-user"), User(), QStringLiteral("-password"), Password()} + arguments);
+    if (!gfix.waitForFinished(60000) || gfix.exitStatus() != QProcess::NormalExit || gfix.exitCode() != 0)
+        ADD_FAILURE() << "gfix " << arguments.join(u' ').toStdString() << ": "
+                      << QString::fromUtf8(gfix.readAll()).toStdString();
 }
 
 long long CountRows(const QString& path, const QString& table)

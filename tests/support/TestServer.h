@@ -21,9 +21,14 @@ QString Isql(const QString& sql);
 // The same, attached to a database first ("localhost/3055:" is put before the path).
 QString IsqlOn(const QString& path, const QString& sql);
 
-// Creates a database at path on the server with the given SQL dialect, then
-// runs sql (statements, each ending in ";") in it and commits.
-void CreateDatabase(const QString& path, const QString& sql = QString(), int dialect = 3);
+// Creates a database at path on the server with the given SQL dialect (and
+// page size, when not 0), then runs sql (statements, each ending in ";") in it
+// and commits.
+void CreateDatabase(const QString& path, const QString& sql = QString(), int dialect = 3, int pageSize = 0);
+
+// Runs gfix with the given arguments, as SYSDBA; fails the calling test when
+// it does not end well.
+void Gfix(const QStringList& arguments);
 
 // SELECT COUNT(*) of a table, through isql; -1 when the query fails.
 long long CountRows(const QString& path, const QString& table);
