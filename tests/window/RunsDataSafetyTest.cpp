@@ -340,3 +340,93 @@ TEST_F(RunsDataSafetyTest, AScratchDatabaseLeftByAnEarlierRunGoesBeforeTheTrial)
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
     ExpectWhole(database, 12);
 }
+
+namespace {
+
+// A small volume of its own (a tmpfs mounted for the test), to fill up.
+class TSmallVolume {
+public:
+    TSmallVolume(const QString& path, qint64 bytes)
+        : FPath(path)
+    {
+        QDir().mkpath(path);
+        FMounted = QProcess::execute(QStringLiteral("mount"),
+                       {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                           QStringLiteral("size=%1").arg(bytes), QStringLiteral("tmpfs"), path})
+            == 0;
+    }
+    ~TSmallVolume()
+    {
+        if (FMounted && QProcess::execute(QStringLiteral("umount"), {FPath}) != 0)
+            ADD_FAILURE() << "could not unmount " << FPath.toStdString();
+    }
+    TSmallVolume(const TSmallVolume&) = delete;
+    TSmallVolume& operator=(const TSmallVolume&) = delete;
+    bool Mounted() const { return FMounted; }
+
+private:
+    QString FPath;
+    bool FMounted = false;
+};
+
+} // namespace
+
+TEST_F(RunsDataSafetyTest, AFullDiskLeavesTheMorningsBackupAndTakesNoSpace)
+{
+    const QString database = LiveDatabase(30);
+    testserver::IsqlOn(database, runs::TableWithRows(QStringLiteral("GRANDE"), 60000));
+    SetTodayForTests(QDate(2013, 4, 15));
+    const QString measured = Folder() + QStringLiteral("MEDIDA.BKP");
+    MakeBackup(database, measured);
+    const qint64 backupSize = QFileInfo(measured).size();
+
+    // The program's directory holds this morning's backup and room for half another.
+    const QString program = Folder() + QStringLiteral("programa/");
+    TSmallVolume programVolume(program, backupSize * 3 / 2);
+    if (!programVolume.Mounted())
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (the test needs root)";
+    const QString morning = program + QStringLiteral("DADOS20130415.BKP");
+    ASSERT_TRUE(QFile::copy(measured, morning));
+    const QByteArray morningBytes = ReadFile(morning);
+    auto window = MakeWindow(program);
+    Field(*window, "edServidor")->setText(testserver::ServerText());
+    Field(*window, "edCaminho")->setText(database);
+    window->show();
+    Find<QToolButton>(*window, "SpeedButton1")->click();
+    ASSERT_TRUE(window->DB->Connected());
+
+    Button(*window, "btnBackup")->click();
+
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(runs::BackupFailed + QStringLiteral("\r\rErro:")));
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QLatin1String("free disk space exhausted")))
+        << dialogs.boxes[0].text.toStdString();
+    EXPECT_EQ(ReadFile(morning), morningBytes);
+    EXPECT_EQ(QDir(program).entryList(QDir::Files), QStringList{QStringLiteral("DADOS20130415.BKP")});
+    ExpectWhole(database, 30);
+
+    // A volume with room for the database and not for its proof: the scratch
+    // database goes, and the database has its room again.
+    dialogs.boxes.clear();
+    const QString volume = Folder() + QStringLiteral("volume/");
+    TSmallVolume databaseVolume(volume, QFileInfo(database).size() * 3 / 2);
+    ASSERT_TRUE(databaseVolume.Mounted());
+    const QString tight = volume + QStringLiteral("DADOS.FDB");
+    ASSERT_TRUE(QFile::copy(database, tight));
+    Field(*window, "edCaminho")->setText(tight);
+    Find<QToolButton>(*window, "SpeedButton1")->click();
+    ASSERT_TRUE(window->DB->Connected());
+    QFile::remove(morning);
+
+    Button(*window, "btnBackup")->click();
+
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(runs::BackupFailed + QStringLiteral("\r\rErro:")));
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QLatin1String("No space left on device")))
+        << dialogs.boxes[0].text.toStdString();
+    EXPECT_EQ(QDir(volume).entryList(QDir::Files), QStringList{QStringLiteral("DADOS.FDB")});
+    EXPECT_TRUE(QDir(program).entryList(QDir::Files).isEmpty());
+    window->DB->SetConnected(false);
+    testserver::IsqlOn(tight, QStringLiteral("insert into CLIENTES values (31, 'depois');\ncommit;\n"));
+    ExpectWhole(tight, 31);
+}
