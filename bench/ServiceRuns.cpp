@@ -1,5 +1,6 @@
 #include "ServiceRuns.h"
 
+#include "BackupFile.h"
 #include "BackupRestoreServices.h"
 #include "BenchSupport.h"
 
@@ -52,5 +53,6 @@ TTimedRun ServiceRestore(const TServerAccess& access, const QString& backupFile,
     service.DatabaseName().Add(database);
     service.SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB, TRestoreOption::UseAllSpace});
     service.SetVerbose(true);
+    service.SetPageSize(RestorePageSize(BackupPageSize(backupFile)));
     return ReadToEnd(service);
 }

@@ -114,12 +114,7 @@ TEST_F(RunsDataSafetyTest, PathsThatTheServiceWouldReadAsANameAndASizeAreRefused
     dialogs.boxes.clear();
     const QString odd = Folder() + QStringLiteral("BACKUP=5/");
     QDir().mkpath(odd);
-    auto backupWindow = MakeWindow(odd);
-    Field(*backupWindow, "edServidor")->setText(testserver::ServerText());
-    Field(*backupWindow, "edCaminho")->setText(database);
-    backupWindow->show();
-    Find<QToolButton>(*backupWindow, "SpeedButton1")->click();
-    ASSERT_TRUE(backupWindow->DB->Connected());
+    auto backupWindow = ConnectedWindow(database, odd);
     Button(*backupWindow, "btnBackup")->click();
 
     ASSERT_EQ(dialogs.boxes.size(), 1u);
@@ -388,12 +383,7 @@ TEST_F(RunsDataSafetyTest, AFullDiskLeavesTheMorningsBackupAndTakesNoSpace)
     const QString morning = program + QStringLiteral("DADOS20130415.BKP");
     ASSERT_TRUE(QFile::copy(measured, morning));
     const QByteArray morningBytes = ReadFile(morning);
-    auto window = MakeWindow(program);
-    Field(*window, "edServidor")->setText(testserver::ServerText());
-    Field(*window, "edCaminho")->setText(database);
-    window->show();
-    Find<QToolButton>(*window, "SpeedButton1")->click();
-    ASSERT_TRUE(window->DB->Connected());
+    auto window = ConnectedWindow(database, program);
 
     Button(*window, "btnBackup")->click();
 

@@ -85,9 +85,11 @@ protected:
     // and password are the window's defaults, which the private server
     // accepts. The server field is the test server's text: under CI it equals
     // the window's default "localhost/3055:"; a developer's own port differs.
-    std::unique_ptr<TfrmPrincipal> ShownWindow(const QString& databasePath = QString())
+    // (Or programDirectory, when given.)
+    std::unique_ptr<TfrmPrincipal> ShownWindow(
+        const QString& databasePath = QString(), const QString& programDirectory = QString())
     {
-        auto window = MakeWindow();
+        auto window = MakeWindow(programDirectory);
         Field(*window, "edServidor")->setText(testserver::ServerText());
         if (!databasePath.isEmpty())
             Field(*window, "edCaminho")->setText(databasePath);
@@ -97,9 +99,10 @@ protected:
     }
 
     // A shown window after a successful connection test to databasePath.
-    std::unique_ptr<TfrmPrincipal> ConnectedWindow(const QString& databasePath)
+    std::unique_ptr<TfrmPrincipal> ConnectedWindow(
+        const QString& databasePath, const QString& programDirectory = QString())
     {
-        auto window = ShownWindow(databasePath);
+        auto window = ShownWindow(databasePath, programDirectory);
         Find<QToolButton>(*window, "SpeedButton1")->click();
         EXPECT_TRUE(window->DB->Connected());
         EXPECT_TRUE(dialogs.boxes.empty());
