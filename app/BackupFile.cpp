@@ -3,8 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -110,12 +114,16 @@ int RestorePageSize(int databasePageSize)
 QString ReplaceFile(const QString& from, const QString& to)
 {
     // A rename within one folder: the old file is replaced in one step.
-    std::error_code error;
-    std::filesystem::rename(
-        std::filesystem::path(from.toStdU16String()), std::filesystem::path(to.toStdU16String()), error);
-    if (!error)
+#ifdef Q_OS_WIN
+    if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
+            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return QString();
-    return QString::fromLocal8Bit(error.message().c_str());
+    return qt_error_string(static_cast<int>(GetLastError()));
+#else
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return QString();
+    return qt_error_string(errno);
+#endif
 }
 
 TFileStamp FileStamp(const QString& path)
