@@ -9,10 +9,21 @@
 
 namespace testserver {
 
+int Version()
+{
+    return qEnvironmentVariable("ZUR_FB_VERSION") == QLatin1String("4") ? 4 : 3;
+}
+
+QString ServerTextOf(int version)
+{
+    const QString port = version == 4 ? qEnvironmentVariable("ZUR_FB4_PORT", QStringLiteral("3056"))
+                                      : qEnvironmentVariable("ZUR_FB_PORT", QStringLiteral("3055"));
+    return QStringLiteral("localhost/%1:").arg(port);
+}
+
 QString ServerText()
 {
-    const QString port = qEnvironmentVariable("ZUR_FB_PORT", QStringLiteral("3055"));
-    return QStringLiteral("localhost/%1:").arg(port);
+    return ServerTextOf(Version());
 }
 
 QString User()
@@ -36,35 +47,59 @@ QString NewFolder(const QString& name)
     return dir.absolutePath() + u'/';
 }
 
-static QString RunIsql(const QStringList& arguments, const QString& sql)
+QStringList ToolCommand(int version, const QString& tool)
 {
-    QProcess isql;
-    isql.setProcessChannelMode(QProcess::SeparateChannels);
-    isql.start(QStringLiteral("isql-fb"), arguments);
-    if (!isql.waitForStarted()) {
-        ADD_FAILURE() << "isql-fb did not start";
+    if (version != 4)
+        return {tool};
+    // Firebird 4's tools run inside its system, with the system's client library.
+    const QString system = qEnvironmentVariable("ZUR_FB4_ROOT");
+    if (system.isEmpty())
+        ADD_FAILURE() << "ZUR_FB4_ROOT names no Firebird 4 system";
+    return {QStringLiteral("chroot"), system, QStringLiteral("/usr/bin/") + tool};
+}
+
+QString RunTool(int version, const QString& tool, const QStringList& arguments, const QByteArray& input, bool mergeErrors)
+{
+    const QStringList command = ToolCommand(version, tool) + arguments;
+    QProcess process;
+    process.setProcessChannelMode(mergeErrors ? QProcess::MergedChannels : QProcess::SeparateChannels);
+    process.start(command.first(), command.mid(1));
+    if (!process.waitForStarted()) {
+        ADD_FAILURE() << command.join(u' ').toStdString() << " did not start";
         return {};
     }
-    isql.write(sql.toUtf8());
-    isql.closeWriteChannel();
-    isql.waitForFinished(120000);
-    const QString err = QString::fromUtf8(isql.readAllStandardError());
-    if (!err.trimmed().isEmpty())
-        ADD_FAILURE() << "isql-fb: " << err.toStdString() << "\nfor: " << sql.toStdString();
-    return QString::fromUtf8(isql.readAllStandardOutput());
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(180000))
+        ADD_FAILURE() << command.join(u' ').toStdString() << " did not finish";
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    if (!err.trimmed().isEmpty() || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        ADD_FAILURE() << tool.toStdString() << " (Firebird " << version << ", exit " << process.exitCode()
+                      << "): " << err.toStdString() << (mergeErrors ? out.right(2000).toStdString() : std::string())
+                      << "\nfor: " << arguments.join(u' ').toStdString() << "\n"
+                      << QString::fromUtf8(input).left(2000).toStdString();
+    return out;
+}
+
+static QStringList Login()
+{
+    return {QStringLiteral("-q"), QStringLiteral("-user"), User(), QStringLiteral("-password"), Password()};
 }
 
 QString Isql(const QString& sql)
 {
-    return RunIsql(
-        {QStringLiteral("-q"), QStringLiteral("-user"), User(), QStringLiteral("-password"), Password()}, sql);
+    return RunTool(Version(), QStringLiteral("isql-fb"), Login(), sql.toUtf8());
+}
+
+QString IsqlOn(int version, const QString& path, const QString& sql)
+{
+    return RunTool(version, QStringLiteral("isql-fb"), Login() << ServerTextOf(version) + path, sql.toUtf8());
 }
 
 QString IsqlOn(const QString& path, const QString& sql)
 {
-    return RunIsql({QStringLiteral("-q"), QStringLiteral("-user"), User(), QStringLiteral("-password"), Password(),
-                       ServerText() + path},
-        sql);
+    return IsqlOn(Version(), path, sql);
 }
 
 void CreateDatabase(const QString& path, const QString& sql, int dialect, int pageSize)
@@ -80,13 +115,8 @@ void CreateDatabase(const QString& path, const QString& sql, int dialect, int pa
 
 void Gfix(const QStringList& arguments)
 {
-    QProcess gfix;
-    gfix.setProcessChannelMode(QProcess::MergedChannels);
-    gfix.start(QStringLiteral("gfix"),
-        QStringList{QStringLiteral("-user"), User(), QStringLiteral("-password"), Password()} + arguments);
-    if (!gfix.waitForFinished(60000) || gfix.exitStatus() != QProcess::NormalExit || gfix.exitCode() != 0)
-        ADD_FAILURE() << "gfix " << arguments.join(u' ').toStdString() << ": "
-                      << QString::fromUtf8(gfix.readAll()).toStdString();
+    RunTool(Version(), QStringLiteral("gfix"),
+        QStringList{QStringLiteral("-user"), User(), QStringLiteral("-password"), Password()} + arguments, {}, true);
 }
 
 long long CountRows(const QString& path, const QString& table)
