@@ -58,7 +58,8 @@ QStringList ToolCommand(int version, const QString& tool)
     return {QStringLiteral("chroot"), system, QStringLiteral("/usr/bin/") + tool};
 }
 
-QString RunTool(int version, const QString& tool, const QStringList& arguments, const QByteArray& input, bool mergeErrors)
+QString RunTool(
+    int version, const QString& tool, const QStringList& arguments, const QByteArray& input, bool mergeErrors)
 {
     const QStringList command = ToolCommand(version, tool) + arguments;
     QProcess process;

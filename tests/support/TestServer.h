@@ -35,8 +35,8 @@ QStringList ToolCommand(int version, const QString& tool);
 // Runs a tool of the server's version with arguments and input; its standard
 // output (and error output when mergeErrors). Fails the calling test
 // (ADD_FAILURE) when the tool cannot run or exits with an error.
-QString RunTool(
-    int version, const QString& tool, const QStringList& arguments, const QByteArray& input = {}, bool mergeErrors = false);
+QString RunTool(int version, const QString& tool, const QStringList& arguments, const QByteArray& input = {},
+    bool mergeErrors = false);
 
 // Runs isql-fb with the given SQL on stdin; returns its standard output and
 // fails the calling test (ADD_FAILURE) when isql-fb reports an error.
