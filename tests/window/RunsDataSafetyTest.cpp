@@ -164,7 +164,7 @@ TEST_F(RunsDataSafetyTest, ADatabaseThatTheServerHoldsIsLeftAlone)
 TEST_F(RunsDataSafetyTest, ABackupThatDoesNotRestoreIsNoBackupAndTheMorningsStays)
 {
     // A database path over 255 bytes: the server cuts it short in the backup,
-    // ends its output as always, and the file cannot be restored.
+    // ends its output as always, and on Firebird 3 the file cannot be restored.
     const QString folder = Folder() + QString(120, u'a') + u'/' + QString(120, u'b') + u'/';
     QDir().mkpath(folder);
     const QString database = folder + QStringLiteral("DADOS.FDB");
@@ -179,11 +179,18 @@ TEST_F(RunsDataSafetyTest, ABackupThatDoesNotRestoreIsNoBackupAndTheMorningsStay
     Button(*window, "btnBackup")->click();
 
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(runs::BackupFailed + QStringLiteral("\r\rErro:")));
-    EXPECT_EQ(dialogs.boxes[0].kind, TMessageKind::Warning);
     const QString log = Log(*window, "mmBackup")->toPlainText();
     EXPECT_TRUE(log.contains(QLatin1String("truncating to 255 bytes"))) << log.toStdString();
     EXPECT_TRUE(log.contains(runs::ProvingBackup));
+    if (testserver::Version() == 4) {
+        // Firebird 4 cuts the path short as well, but restores such a file:
+        // there the backup proves itself.
+        EXPECT_EQ(dialogs.boxes[0].text, runs::BackupSucceeded);
+        EXPECT_TRUE(log.contains(QLatin1String("Finalizando Backup...")));
+        return;
+    }
+    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(runs::BackupFailed + QStringLiteral("\r\rErro:")));
+    EXPECT_EQ(dialogs.boxes[0].kind, TMessageKind::Warning);
     EXPECT_FALSE(log.contains(QLatin1String("Finalizando Backup...")));
     EXPECT_EQ(ReadFile(morning), morningBytes);
     EXPECT_FALSE(QFileInfo::exists(PartialBackupName(morning)));
