@@ -5,6 +5,7 @@
 
 #include "GdsTypes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -35,6 +36,9 @@ struct State {
     std::map<std::string, std::string> lastText;
     std::map<std::string, std::deque<Failure>> failures;
     std::deque<std::string> queryReplies;
+    // Replies that the next failing isc_service_query calls leave in the
+    // buffer, as a server sends a job's failure with the output before it.
+    std::deque<std::string> failedQueryReplies;
     std::string infoReply = std::string("\x3e\x01\x00\x03\x01", 5);
     long sqlCode = 0;
     std::vector<std::string> texts; // texts of the current failure, kept alive for the vector
@@ -136,6 +140,12 @@ FAKE_EXPORT void fake_push_query_reply(const char* bytes, int length)
     state().queryReplies.emplace_back(bytes, static_cast<size_t>(length));
 }
 
+FAKE_EXPORT void fake_fail_query_with_reply(const char* bytes, int length, long sqlCode, long code, const char* text)
+{
+    fake_fail("isc_service_query", sqlCode, 1, &code, &text);
+    state().failedQueryReplies.emplace_back(bytes, static_cast<size_t>(length));
+}
+
 FAKE_EXPORT void fake_set_info_reply(const char* bytes, int length)
 {
     state().infoReply.assign(bytes, static_cast<size_t>(length));
@@ -183,8 +193,8 @@ FAKE_EXPORT gds::Long isc_vax_integer(const char* buffer, short length)
     return value;
 }
 
-FAKE_EXPORT gds::Status isc_attach_database(gds::Status* sv, short nameLength, const char* name, gds::Handle* db,
-                                            short dpbLength, const char* dpb)
+FAKE_EXPORT gds::Status isc_attach_database(
+    gds::Status* sv, short nameLength, const char* name, gds::Handle* db, short dpbLength, const char* dpb)
 {
     state().lastText["isc_attach_database"].assign(name, nameLength > 0 ? nameLength : std::strlen(name));
     state().lastBlock["isc_attach_database"].assign(dpb ? dpb : "", dpb ? dpbLength : 0);
@@ -210,21 +220,21 @@ FAKE_EXPORT gds::Status isc_drop_database(gds::Status* sv, gds::Handle* db)
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_database_info(gds::Status* sv, gds::Handle*, short itemLength, const char* items,
-                                          short bufferLength, char* buffer)
+FAKE_EXPORT gds::Status isc_database_info(
+    gds::Status* sv, gds::Handle*, short itemLength, const char* items, short bufferLength, char* buffer)
 {
     state().lastBlock["isc_database_info"].assign(items, itemLength);
     const gds::Status status = scripted("isc_database_info", sv);
     if (status == 0) {
         std::memset(buffer, 0, bufferLength);
         std::memcpy(buffer, state().infoReply.data(),
-                    std::min<size_t>(state().infoReply.size(), static_cast<size_t>(bufferLength)));
+            std::min<size_t>(state().infoReply.size(), static_cast<size_t>(bufferLength)));
     }
     return status;
 }
 
 FAKE_EXPORT gds::Status isc_service_attach(gds::Status* sv, unsigned short nameLength, const char* name,
-                                           gds::Handle* handle, unsigned short spbLength, const char* spb)
+    gds::Handle* handle, unsigned short spbLength, const char* spb)
 {
     state().lastText["isc_service_attach"].assign(name, nameLength);
     state().lastBlock["isc_service_attach"].assign(spb ? spb : "", spb ? spbLength : 0);
@@ -242,21 +252,29 @@ FAKE_EXPORT gds::Status isc_service_detach(gds::Status* sv, gds::Handle* handle)
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_service_start(gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short length,
-                                          const char* block)
+FAKE_EXPORT gds::Status isc_service_start(
+    gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short length, const char* block)
 {
     state().lastBlock["isc_service_start"].assign(block ? block : "", block ? length : 0);
     return scripted("isc_service_start", sv);
 }
 
-FAKE_EXPORT gds::Status isc_service_query(gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short, const char*,
-                                          unsigned short itemLength, const char* items, unsigned short bufferLength,
-                                          char* buffer)
+FAKE_EXPORT gds::Status isc_service_query(gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short sendLength,
+    const char* sendItems, unsigned short itemLength, const char* items, unsigned short bufferLength, char* buffer)
 {
     state().lastBlock["isc_service_query"].assign(items ? items : "", items ? itemLength : 0);
+    state().lastBlock["isc_service_query send"].assign(sendItems ? sendItems : "", sendItems ? sendLength : 0);
     const gds::Status status = scripted("isc_service_query", sv);
+    if (status != 0 && !state().failedQueryReplies.empty()) {
+        const std::string reply = state().failedQueryReplies.front();
+        state().failedQueryReplies.pop_front();
+        std::memcpy(buffer, reply.data(), std::min<size_t>(reply.size(), bufferLength));
+    }
     if (status == 0) {
+        // By default the output ends, in the form of the item asked for.
         std::string reply = std::string("\x3e\x00\x00\x01", 4);
+        if (items && itemLength > 0)
+            reply[0] = items[0];
         if (!state().queryReplies.empty()) {
             reply = state().queryReplies.front();
             state().queryReplies.pop_front();
@@ -311,11 +329,11 @@ FAKE_EXPORT void isc_get_client_version(char* buffer)
 
 // Every other function only records its call and succeeds.
 #define FAKE_SKIP(name)
-#define GDS_FN(result, name, params, args)                                                                           \
-    FAKE_EXPORT result name params                                                                                   \
-    {                                                                                                                \
-        record(#name);                                                                                               \
-        return result();                                                                                             \
+#define GDS_FN(result, name, params, args)                                                                             \
+    FAKE_EXPORT result name params                                                                                     \
+    {                                                                                                                  \
+        record(#name);                                                                                                 \
+        return result();                                                                                               \
     }
 #define GDS_REQUIRED_DONE
 // Functions written out above are left out of the generated ones.
