@@ -155,7 +155,9 @@ private:
     short FQuerySPBLength = 0;
     TTraceFlags FTraceFlags;
     bool FLoginPrompt = true;
-    int FBufferSize = 32000;
+    // The largest reply the query call takes: read in bulk, each reply costs
+    // the job a round trip, during which its output waits.
+    int FBufferSize = 65535;
     std::vector<char> FOutputBuffer;
     QByteArray FQueryParams;
     QByteArray FQuerySendItems;

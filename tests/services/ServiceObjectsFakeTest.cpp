@@ -75,7 +75,7 @@ TEST_F(ServicesObjects, Defaults)
     EXPECT_EQ(restore.Protocol(), Local);
     EXPECT_TRUE(restore.ServerName().isEmpty());
     EXPECT_TRUE(restore.LoginPrompt());
-    EXPECT_EQ(restore.BufferSize(), 32000);
+    EXPECT_EQ(restore.BufferSize(), 65535);
     EXPECT_FALSE(restore.Active());
     EXPECT_EQ(restore.Handle(), 0u);
     EXPECT_FALSE(restore.Eof());
@@ -554,9 +554,9 @@ TEST_F(ServicesObjects, BufferSizeLimits)
     TIBBackupService service;
     EXPECT_EQ(ClientErrorOf([&] { service.SetBufferSize(65536); }), ibxeParamValueTooLong);
     EXPECT_EQ(ClientErrorOf([&] { service.SetBufferSize(0); }), ibxeParamValueTooLong);
-    EXPECT_EQ(service.BufferSize(), 32000);
-    service.SetBufferSize(65535);
     EXPECT_EQ(service.BufferSize(), 65535);
+    service.SetBufferSize(32000);
+    EXPECT_EQ(service.BufferSize(), 32000);
 }
 
 TEST_F(ServicesObjects, StartSendsTheApplicationsBlocks)

@@ -9,6 +9,9 @@
 
 #include <QFileInfo>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 const char* const SourceTables = "create table t (id integer, name varchar(20));\n"
@@ -47,10 +50,24 @@ QStringList ReadToEof(TIBControlAndQueryService& service)
     return lines;
 }
 
-QStringList Backup(const QString& database, const QString& backupFile)
+// How a reading asks for the output: in bulk or one line per query, and the
+// size of its reply buffer.
+struct TReading {
+    bool bulk = true;
+    int bufferSize = 32000;
+};
+
+void Configure(TIBControlAndQueryService& service, const TReading& reading)
+{
+    service.SetBulkOutput(reading.bulk);
+    service.SetBufferSize(reading.bufferSize);
+}
+
+QStringList Backup(const QString& database, const QString& backupFile, const TReading& reading = {})
 {
     TIBBackupService backup;
     Prepare(backup);
+    Configure(backup, reading);
     backup.SetDatabaseName(database);
     backup.SetBackupFile({backupFile});
     backup.SetVerbose(true);
@@ -61,10 +78,11 @@ QStringList Backup(const QString& database, const QString& backupFile)
     return lines;
 }
 
-QStringList Restore(const QString& backupFile, const QString& database)
+QStringList Restore(const QString& backupFile, const QString& database, const TReading& reading = {})
 {
     TIBRestoreService restore;
     Prepare(restore);
+    Configure(restore, reading);
     restore.SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB});
     restore.SetBackupFile({backupFile});
     restore.SetDatabaseName({database});
@@ -101,6 +119,40 @@ TEST(ServicesServer, VerboseBackupReadsToEofAndRestores)
     const QString restored = folder + QStringLiteral("restored.fdb");
     const QStringList restoreLines = Restore(backupFile, restored);
     EXPECT_GT(restoreLines.size(), 10);
+    EXPECT_EQ(testserver::CountRows(restored, QStringLiteral("t")), 3);
+}
+
+// The same backup and restore read in bulk (with the default buffer, and with
+// one so small that lines are cut across replies) and one line per query
+// give the same lines, byte for byte.
+TEST(ServicesServer, BulkReadingGivesTheLinesOfTheLinePerQueryReading)
+{
+    const QString folder = testserver::NewFolder(QStringLiteral("services-bulk"));
+    const QString source = folder + QStringLiteral("source.fdb");
+    QString tables = QString::fromLatin1(SourceTables);
+    for (int i = 0; i < 40; ++i)
+        tables += QStringLiteral("create table table_with_a_long_name_%1 (id integer not null primary key, "
+                                 "description varchar(60), amount numeric(15,2));\n")
+                      .arg(i);
+    testserver::CreateDatabase(source, tables);
+
+    // The same file names each time: the lines name them.
+    const QString backupFile = folder + QStringLiteral("SOURCE.BKP");
+    const QString restored = folder + QStringLiteral("restored.fdb");
+    const TReading readings[] = {{false, 32000}, {true, 32000}, {true, 100}};
+    std::vector<std::string> backups, restores;
+    for (const TReading& reading : readings) {
+        backups.push_back(Backup(source, backupFile, reading).join(u'\n').toStdString());
+        restores.push_back(Restore(backupFile, restored, reading).join(u'\n').toStdString());
+    }
+    // Enough output for several small replies.
+    ASSERT_GT(backups[0].size(), 2000u);
+    ASSERT_GT(restores[0].size(), 2000u);
+    for (size_t i = 1; i < backups.size(); ++i) {
+        SCOPED_TRACE(readings[i].bufferSize);
+        EXPECT_EQ(backups[i], backups[0]);
+        EXPECT_EQ(restores[i], restores[0]);
+    }
     EXPECT_EQ(testserver::CountRows(restored, QStringLiteral("t")), 3);
 }
 
