@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -154,6 +156,60 @@ TEST(ServicesServer, BulkReadingGivesTheLinesOfTheLinePerQueryReading)
         EXPECT_EQ(restores[i], restores[0]);
     }
     EXPECT_EQ(testserver::CountRows(restored, QStringLiteral("t")), 3);
+}
+
+// A restore that fails half-way (its backup file damaged in the middle): read
+// in bulk, it gives the lines of the line-per-query reading (and the lines
+// that came with the failure, which that reading loses) and then the same
+// failure.
+TEST(ServicesServer, BulkReadingOfARestoreThatFails)
+{
+    const QString folder = testserver::NewFolder(QStringLiteral("services-bulk-failure"));
+    const QString source = folder + QStringLiteral("source.fdb");
+    QString tables = QString::fromLatin1(SourceTables);
+    for (int i = 0; i < 40; ++i)
+        tables += QStringLiteral("create table tab_%1 (id integer not null primary key, d varchar(60));\n").arg(i);
+    tables
+        += QStringLiteral("commit;\ninsert into tab_1 select rdb$relation_id, rdb$relation_name from rdb$relations;\n");
+    testserver::CreateDatabase(source, tables);
+    const QString backupFile = folder + QStringLiteral("SOURCE.BKP");
+    Backup(source, backupFile);
+    QFile file(backupFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek(file.size() / 2));
+    file.write(QByteArray(200, '\x55'));
+    file.close();
+
+    const auto failingRestore = [&](const TReading& reading, QStringList& lines) {
+        TIBRestoreService restore;
+        Prepare(restore);
+        Configure(restore, reading);
+        restore.SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB});
+        restore.SetBackupFile({backupFile});
+        restore.SetDatabaseName({folder + QStringLiteral("restored.fdb")});
+        restore.SetVerbose(true);
+        restore.Attach();
+        try {
+            restore.ServiceStart();
+            while (!restore.Eof() && lines.size() < 100000)
+                lines << restore.GetNextLine();
+        } catch (const EIBInterBaseError& e) {
+            EXPECT_FALSE(restore.Active());
+            return e.Message();
+        }
+        ADD_FAILURE() << "the restore of a damaged file ran to its end";
+        return QString();
+    };
+    QStringList byQuery, inBulk;
+    const QString queryFailure = failingRestore({false, 32000}, byQuery);
+    const QString bulkFailure = failingRestore({true, 65535}, inBulk);
+    EXPECT_TRUE(queryFailure.contains(QLatin1String("do not recognize record type"))) << queryFailure.toStdString();
+    EXPECT_EQ(bulkFailure, queryFailure);
+    ASSERT_GT(byQuery.size(), 10);
+    ASSERT_GE(inBulk.size(), byQuery.size());
+    EXPECT_EQ(inBulk.mid(0, byQuery.size()).join(u'\n').toStdString(), byQuery.join(u'\n').toStdString());
+    std::printf("restore of a damaged file: %lld lines read in bulk, %lld one per query\n",
+        static_cast<long long>(inBulk.size()), static_cast<long long>(byQuery.size()));
 }
 
 TEST(ServicesServer, RestoreReplacesAnExistingDatabase)
