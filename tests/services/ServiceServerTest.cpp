@@ -180,13 +180,15 @@ TEST(ServicesServer, BulkReadingOfARestoreThatFails)
     file.write(QByteArray(200, '\x55'));
     file.close();
 
-    const auto failingRestore = [&](const TReading& reading, QStringList& lines) {
+    // Each reading restores into a database of its own: a failed restore
+    // leaves its database behind, held for a while.
+    const auto failingRestore = [&](const TReading& reading, const QString& database, QStringList& lines) {
         TIBRestoreService restore;
         Prepare(restore);
         Configure(restore, reading);
         restore.SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB});
         restore.SetBackupFile({backupFile});
-        restore.SetDatabaseName({folder + QStringLiteral("restored.fdb")});
+        restore.SetDatabaseName({database});
         restore.SetVerbose(true);
         restore.Attach();
         try {
@@ -201,10 +203,14 @@ TEST(ServicesServer, BulkReadingOfARestoreThatFails)
         return QString();
     };
     QStringList byQuery, inBulk;
-    const QString queryFailure = failingRestore({false, 32000}, byQuery);
-    const QString bulkFailure = failingRestore({true, 65535}, inBulk);
-    EXPECT_TRUE(queryFailure.contains(QLatin1String("do not recognize record type"))) << queryFailure.toStdString();
-    EXPECT_EQ(bulkFailure, queryFailure);
+    const QString byQueryDatabase = folder + QStringLiteral("restored1.fdb");
+    const QString inBulkDatabase = folder + QStringLiteral("restored2.fdb");
+    const QString queryFailure = failingRestore({false, 32000}, byQueryDatabase, byQuery);
+    const QString bulkFailure = failingRestore({true, 65535}, inBulkDatabase, inBulk);
+    // The lines name the database.
+    inBulk.replaceInStrings(inBulkDatabase, byQueryDatabase);
+    EXPECT_FALSE(queryFailure.isEmpty());
+    EXPECT_EQ(bulkFailure.toStdString(), queryFailure.toStdString());
     ASSERT_GT(byQuery.size(), 10);
     ASSERT_GE(inBulk.size(), byQuery.size());
     EXPECT_EQ(inBulk.mid(0, byQuery.size()).join(u'\n').toStdString(), byQuery.join(u'\n').toStdString());
