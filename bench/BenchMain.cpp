@@ -30,8 +30,8 @@
 namespace {
 
 // Whether the window's backup road restores the file it has written (to prove
-// it) before it ends.
-constexpr bool BackupRoadRestores = false;
+// it) before it ends: it does.
+constexpr bool BackupRoadRestores = true;
 
 struct TOptions {
     QString mode;
@@ -297,7 +297,12 @@ int Compare(const TOptions& options)
 
     const QString gbakFile = folder + QStringLiteral("gbak-bench.fbk");
     const QString gbakOutput = folder + QStringLiteral("gbak-output.txt");
-    const QString restoreTo = restore ? folder + QStringLiteral("restored.fdb") : QString();
+    // Where gbak and the client layer restore (always when the backup road
+    // proves its backup: their backup followed by their restore is its
+    // reference) and the window's restore road restores (unless --no-restore).
+    const QString restored = folder + QStringLiteral("restored.fdb");
+    const QString restoreTo = restore ? restored : QString();
+    const bool restoreFiles = restore || BackupRoadRestores;
     QFile::remove(gbakFile);
 
     const long startPeak = PeakResidentKiB();
@@ -309,7 +314,7 @@ int Compare(const TOptions& options)
         return [&, backupJob, restoreJob] {
             TRoadRuns road;
             road.backup = backupJob();
-            if (restore)
+            if (restoreFiles)
                 road.restore = restoreJob();
             QFile::remove(gbakFile);
             return road;
@@ -319,16 +324,16 @@ int Compare(const TOptions& options)
     if (verboseRounds > 0)
         sides.push_back({QStringLiteral("gbak-v"),
             fileRoad([&] { return GbakBackup(access, database, gbakFile, gbakOutput); },
-                [&] { return GbakRestore(access, gbakFile, restoreTo, gbakOutput); }),
+                [&] { return GbakRestore(access, gbakFile, restored, gbakOutput); }),
             verboseRounds, {}, {}});
     sides.push_back({QStringLiteral("gbak"),
         fileRoad([&] { return GbakBackup(access, database, gbakFile, gbakOutput, false); },
-            [&] { return GbakRestore(access, gbakFile, restoreTo, gbakOutput, false); }),
+            [&] { return GbakRestore(access, gbakFile, restored, gbakOutput, false); }),
         runs, {}, {}});
     if (layer)
         sides.push_back({QStringLiteral("layer"),
             fileRoad([&] { return ServiceBackup(access, database, gbakFile); },
-                [&] { return ServiceRestore(access, gbakFile, restoreTo); }),
+                [&] { return ServiceRestore(access, gbakFile, restored); }),
             runs, {}, {}});
     sides.push_back({QStringLiteral("window"),
         [&] {
@@ -356,14 +361,15 @@ int Compare(const TOptions& options)
         if (counted && round >= side.rounds)
             return;
         const TRoadRuns road = side.run();
+        const bool withRestore = restore || (restoreFiles && side.name != QLatin1String("window"));
         if (counted) {
             side.backup.Add(road.backup, round);
-            if (restore)
+            if (withRestore)
                 side.restore.Add(road.restore, round);
         }
         Print(QStringLiteral("    %1 backup %2 s%3%4   peak %5")
                   .arg(side.name.leftJustified(7), Seconds(road.backup.seconds),
-                      restore ? QStringLiteral("  restore %1 s").arg(Seconds(road.restore.seconds)) : QString(),
+                      withRestore ? QStringLiteral("  restore %1 s").arg(Seconds(road.restore.seconds)) : QString(),
                       counted ? QString() : QStringLiteral("  (warm-up)"), MiB(PeakResidentKiB())));
     };
 
@@ -389,8 +395,7 @@ int Compare(const TOptions& options)
         }
     }
     QFile::remove(gbakOutput);
-    if (restore)
-        QFile::remove(restoreTo);
+    QFile::remove(restored);
 
     Print(QStringLiteral("-- %1: medians of %2 alternating runs%3")
               .arg(label)
@@ -404,11 +409,14 @@ int Compare(const TOptions& options)
         restores.emplace_back(side.name, &side.restore);
     }
     for (const TSide& side : sides) {
-        if (restore && side.name.startsWith(QLatin1String("gbak"))) {
+        if (restoreFiles && side.name != QLatin1String("window")) {
             followed.push_back(Followed(side.backup, side.restore));
             backups.emplace_back(side.name + QStringLiteral("+c"), &followed.back());
         }
     }
+    if (BackupRoadRestores)
+        Print(QStringLiteral("  (backup: the window's road with its proof against gbak -b followed by gbak -c of the "
+                             "same file, +c; the client layer's backup followed by its restore likewise)"));
     bool within = Report(QStringLiteral("backup "), backups, backupReferences);
     if (restore)
         within = Report(QStringLiteral("restore"), restores, references) && within;

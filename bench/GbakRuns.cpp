@@ -1,5 +1,6 @@
 #include "GbakRuns.h"
 
+#include "BackupFile.h"
 #include "BenchSupport.h"
 
 #include <QStringList>
@@ -82,11 +83,12 @@ TTimedRun GbakBackup(const TServerAccess& access, const QString& database, const
 TTimedRun GbakRestore(const TServerAccess& access, const QString& backupFile, const QString& database,
     const QString& outputFile, bool verbose)
 {
-    return RunGbak(QStringList{QStringLiteral("-c"), QStringLiteral("-rep")} + Verbose(verbose)
-            + ServiceArguments(access)
-            + QStringList{QStringLiteral("-page_size"), QStringLiteral("4096"), QStringLiteral("-use_all_space"),
-                backupFile, database},
-        outputFile);
+    QStringList arguments = QStringList{QStringLiteral("-c"), QStringLiteral("-rep")} + Verbose(verbose)
+        + ServiceArguments(access) + QStringList{QStringLiteral("-use_all_space")};
+    const int pageSize = RestorePageSize(BackupPageSize(backupFile));
+    if (pageSize > 0)
+        arguments += QStringList{QStringLiteral("-page_size"), QString::number(pageSize)};
+    return RunGbak(arguments + QStringList{backupFile, database}, outputFile);
 }
 
 TTimedRun AddRuns(const TTimedRun& a, const TTimedRun& b)

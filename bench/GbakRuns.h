@@ -33,7 +33,8 @@ TTimedRun GbakBackup(const TServerAccess& access, const QString& database, const
     const QString& outputFile, bool verbose = true);
 
 // gbak -c -rep -v -se ... <backupFile> <database>, with the page size and the
-// full page fill that the window's restore asks for, so both do the same job.
+// full page fill that the window's restore asks for (the page size read from
+// the backup's header), so both do the same job.
 TTimedRun GbakRestore(const TServerAccess& access, const QString& backupFile, const QString& database,
     const QString& outputFile, bool verbose = true);
 
