@@ -1,9 +1,9 @@
 #pragma once
 // The server's output on its way into a run's log.
 //
-// A verbose backup or restore prints tens of thousands of lines, read one per
-// query on a thread of their own (TOutputReader), since the server's job waits
-// while its small output buffer is full. The window's thread takes the lines
+// A verbose backup or restore prints tens of thousands of lines, read on a
+// thread of their own (TOutputReader), since the server's job waits while its
+// small output buffer is full. The window's thread takes the lines
 // from there. Laying out and repainting the log for every line would still
 // cost it several times what the query does, so the feed puts the lines of one
 // refresh interval into the log in one change while the server is quick; a

@@ -2,7 +2,8 @@
 // A started service's output, read on a thread of its own.
 //
 // The server's job waits whenever its small output buffer is full, so the
-// output has to be read at the pace the server gives it, one line per query.
+// output has to be read at the pace the server gives it (the service object
+// asks for all the server holds, and hands it out a line at a time).
 // The window's own work for a line (putting it into the log, processing its
 // pending messages) is done on the window's thread, alongside the queries
 // rather than between them: the reading thread never waits for the window.

@@ -3,9 +3,12 @@
 //
 //   zurbench compare --server localhost/3055: --database PATH --folder DIR
 //                    [--runs 5] [--warmup 1] [--label NAME] [--no-restore] [--no-layer]
+//                    [--delay-ms 0] [--limit 1.05] [--floor-limit 0] [--verbose-runs N]
+//                    [--layer-buffer BYTES]
 //   zurbench log [--road backup|restore] [--lines 200000] [--window 1000] [--rounds 5]
 
 #include "BenchSupport.h"
+#include "DelayProxy.h"
 #include "ErrorReport.h"
 #include "Errors.h"
 #include "GbakRuns.h"
@@ -21,9 +24,18 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
+
+// Whether the window's backup road restores the file it has written (to prove
+// it) before it ends: it does.
+constexpr bool BackupRoadRestores = true;
+// Whether the window's restore road, restoring a backup over a database other
+// than the one it was made from (the bench's scratch path), first tries it on
+// a scratch database: it does, so it restores twice.
+constexpr bool RestoreRoadTriesFirst = true;
 
 struct TOptions {
     QString mode;
@@ -77,31 +89,30 @@ QString MiB(long kib)
     return QString::number(kib / 1024.0, 'f', 1) + QLatin1String(" MiB");
 }
 
-// Two runs one after the other, as one.
-TTimedRun Sum(const TTimedRun& first, const TTimedRun& second)
-{
-    TTimedRun both = first;
-    both.seconds += second.seconds;
-    both.processorSeconds += second.processorSeconds;
-    both.lines += second.lines;
-    both.paints += second.paints;
-    both.paintedViewports += second.paintedViewports;
-    return both;
-}
-
 struct TSeries {
     std::vector<double> seconds;
     std::vector<double> processorSeconds;
+    std::vector<long> rounds; // the round of each run, for the ratios of one round
     long lines = 0;
     long paints = 0;
     double paintedViewports = 0;
-    void Add(const TTimedRun& run)
+    void Add(const TTimedRun& run, long round)
     {
         seconds.push_back(run.seconds);
         processorSeconds.push_back(run.processorSeconds);
+        rounds.push_back(round);
         lines = run.lines;
         paints = run.paints;
         paintedViewports = run.paintedViewports;
+    }
+    // The time of the run in a round; 0 when the side did not run then.
+    double InRound(long round) const
+    {
+        for (size_t i = 0; i < rounds.size(); ++i) {
+            if (rounds[i] == round)
+                return seconds[i];
+        }
+        return 0;
     }
     // Median processor time per line, in microseconds.
     double ProcessorPerLine() const { return lines > 0 ? Median(processorSeconds) / lines * 1e6 : 0; }
@@ -112,6 +123,51 @@ struct TSeries {
             texts << Seconds(value);
         return texts.join(u' ');
     }
+};
+
+// The backup and the restore of one round of a side.
+struct TRoadRuns {
+    TTimedRun backup;
+    TTimedRun restore;
+};
+
+// A side of the comparison: what it runs in one round (the backup, then the
+// restore of the file it made) and its series. A reference made of several
+// steps (say a backup followed by a restore of its file, to set against a
+// road that does both) is a side whose job adds its steps' runs together
+// (AddRuns).
+struct TSide {
+    QString name;
+    std::function<TRoadRuns()> run;
+    long rounds = 0; // counted rounds it takes part in (from the first); the rest skip it
+    TSeries backup;
+    TSeries restore;
+};
+
+// Each run of `first` followed by the run of `then` in the same round, as
+// one run.
+TSeries Followed(const TSeries& first, const TSeries& then)
+{
+    TSeries sum;
+    for (size_t i = 0; i < first.rounds.size(); ++i) {
+        for (size_t j = 0; j < then.rounds.size(); ++j) {
+            if (then.rounds[j] != first.rounds[i])
+                continue;
+            TTimedRun run;
+            run.seconds = first.seconds[i] + then.seconds[j];
+            run.processorSeconds = first.processorSeconds[i] + then.processorSeconds[j];
+            run.lines = first.lines + then.lines;
+            sum.Add(run, first.rounds[i]);
+        }
+    }
+    return sum;
+}
+
+// What a road is measured against: a side and the limit of the ratio
+// window/side (0: printed, not checked).
+struct TReference {
+    QString side;
+    double limit = 0;
 };
 
 // One side's line: median wall time, lines, lines per second, the reading
@@ -127,57 +183,83 @@ void PrintSide(const QString& job, const QString& side, const TSeries& series, c
               .arg(series.Runs(), note));
 }
 
-// Prints the comparison of one job; returns whether the window stayed within the limit.
-bool Report(const QString& job, const TSeries& gbak, const TSeries& layer, const TSeries& window, double limit)
+// Prints the comparison of one job; returns whether the window stayed within
+// every checked limit.
+bool Report(const QString& job, const std::vector<std::pair<QString, const TSeries*>>& sides,
+    const std::vector<TReference>& references)
 {
-    const double a = Median(gbak.seconds);
-    const double b = Median(window.seconds);
-    const double ratio = a > 0 ? b / a : 0;
-    PrintSide(job, QStringLiteral("gbak"), gbak);
-    if (!layer.seconds.empty()) {
-        const double c = Median(layer.seconds);
-        PrintSide(job, QStringLiteral("layer"), layer,
-            QStringLiteral("  (client layer alone: %1 x gbak)").arg(a > 0 ? c / a : 0, 0, 'f', 3));
+    const TSeries* window = nullptr;
+    for (const auto& [name, series] : sides) {
+        if (series->seconds.empty())
+            continue;
+        PrintSide(job, name, *series);
+        if (name == QLatin1String("window"))
+            window = series;
     }
-    PrintSide(job, QStringLiteral("window"), window);
-    if (window.lines > 0)
+    if (!window)
+        return true;
+    if (window->lines > 0)
         Print(QStringLiteral("  %1  window  log repainted %2 times for %3 lines (%4 per line), %5 viewports' worth of "
                              "pixels (%6 of the log per line)")
                   .arg(job)
-                  .arg(window.paints)
-                  .arg(window.lines)
-                  .arg(static_cast<double>(window.paints) / window.lines, 0, 'f', 2)
-                  .arg(window.paintedViewports, 0, 'f', 0)
-                  .arg(window.paintedViewports / window.lines, 0, 'f', 3));
-    if (a > 0 && window.lines > 0 && gbak.lines > 0)
-        Print(QStringLiteral("  %1  the window adds %2 us per line to gbak's %3 us")
-                  .arg(job)
-                  .arg((b - a) / window.lines * 1e6, 0, 'f', 1)
-                  .arg(a / gbak.lines * 1e6, 0, 'f', 1));
-    // Each round's window run against the gbak run next to it: drift in the
-    // machine's load over the rounds cancels out of these.
-    std::vector<double> rounds;
-    for (size_t i = 0; i < gbak.seconds.size() && i < window.seconds.size(); ++i) {
-        if (gbak.seconds[i] > 0)
-            rounds.push_back(window.seconds[i] / gbak.seconds[i]);
+                  .arg(window->paints)
+                  .arg(window->lines)
+                  .arg(static_cast<double>(window->paints) / window->lines, 0, 'f', 2)
+                  .arg(window->paintedViewports, 0, 'f', 0)
+                  .arg(window->paintedViewports / window->lines, 0, 'f', 3));
+    bool within = true;
+    const double b = Median(window->seconds);
+    for (const TReference& reference : references) {
+        const TSeries* other = nullptr;
+        for (const auto& [name, series] : sides) {
+            if (name == reference.side)
+                other = series;
+        }
+        if (!other || other->seconds.empty())
+            continue;
+        const double a = Median(other->seconds);
+        const double ratio = a > 0 ? b / a : 0;
+        // Each round's window run against the other side's run in that
+        // round: drift in the machine's load over the rounds cancels out.
+        std::vector<double> rounds;
+        QStringList roundTexts;
+        for (size_t i = 0; i < window->rounds.size(); ++i) {
+            const double theirs = other->InRound(window->rounds[i]);
+            if (theirs > 0) {
+                rounds.push_back(window->seconds[i] / theirs);
+                roundTexts << QString::number(rounds.back(), 'f', 3);
+            }
+        }
+        const bool checked = reference.limit > 0;
+        const bool ok = !checked || ratio <= reference.limit;
+        within = within && ok;
+        Print(QStringLiteral("  %1  ratio window/%2 %3 %4; median of the rounds' own ratios %5 [%6]")
+                  .arg(job, reference.side)
+                  .arg(ratio, 0, 'f', 3)
+                  .arg(checked ? QStringLiteral("(limit %1) %2")
+                                     .arg(reference.limit, 0, 'f', 2)
+                                     .arg(ok ? QStringLiteral("ok") : QStringLiteral("OVER"))
+                               : QStringLiteral("(not checked)"))
+                  .arg(Median(rounds), 0, 'f', 3)
+                  .arg(roundTexts.join(u' ')));
+        if (other->lines > 100 && other->lines != window->lines)
+            Print(QStringLiteral("  %1  note: the window showed %2 server lines, %3 printed %4")
+                      .arg(job)
+                      .arg(window->lines)
+                      .arg(reference.side)
+                      .arg(other->lines));
     }
-    QStringList roundTexts;
-    for (double value : rounds)
-        roundTexts << QString::number(value, 'f', 3);
-    const bool within = ratio <= limit;
-    Print(QStringLiteral("  %1  ratio window/gbak %2 (limit %3) %4; median of the rounds' own ratios %5 [%6]")
-              .arg(job)
-              .arg(ratio, 0, 'f', 3)
-              .arg(limit, 0, 'f', 2)
-              .arg(within ? QStringLiteral("ok") : QStringLiteral("OVER"))
-              .arg(Median(rounds), 0, 'f', 3)
-              .arg(roundTexts.join(u' ')));
-    if (gbak.lines != window.lines)
-        Print(QStringLiteral("  %1  note: the window showed %2 server lines, gbak printed %3")
-                  .arg(job)
-                  .arg(window.lines)
-                  .arg(gbak.lines));
     return within;
+}
+
+// The server's port in a server text ("localhost/3055:").
+int ServerPort(const QString& serverText)
+{
+    const int slash = serverText.indexOf(u'/');
+    const int colon = serverText.lastIndexOf(u':');
+    bool ok = false;
+    const int port = slash >= 0 && colon > slash ? serverText.mid(slash + 1, colon - slash - 1).toInt(&ok) : 3050;
+    return ok || slash < 0 ? port : 3050;
 }
 
 int Compare(const TOptions& options)
@@ -200,92 +282,164 @@ int Compare(const TOptions& options)
     const bool layer = !options.values.contains(QStringLiteral("no-layer"));
     const QString label = options.Value(QStringLiteral("label"), database);
     const double limit = options.Value(QStringLiteral("limit"), QStringLiteral("1.05")).toDouble();
+    const double floorLimit = options.Value(QStringLiteral("floor-limit"), QStringLiteral("0")).toDouble();
+    // Rounds in which gbak -v runs: over a slow link it costs a round trip a
+    // line, minutes for the many-lines database.
+    const long verboseRounds = options.values.contains(QStringLiteral("verbose-runs"))
+        ? options.Value(QStringLiteral("verbose-runs")).toLong()
+        : runs;
+    const double delayMs = options.Value(QStringLiteral("delay-ms"), QStringLiteral("0")).toDouble();
+    SetLayerBufferSize(options.Value(QStringLiteral("layer-buffer"), QStringLiteral("0")).toInt());
+
+    // Over a slow link every side goes through the delaying relay.
+    std::unique_ptr<TDelayProxy> proxy;
+    if (delayMs > 0) {
+        proxy = std::make_unique<TDelayProxy>(
+            ServerPort(access.serverText), std::chrono::microseconds(static_cast<long>(delayMs * 1000)));
+        access.serverText = QStringLiteral("localhost/%1:").arg(proxy->Port());
+    }
 
     const QString gbakFile = folder + QStringLiteral("gbak-bench.fbk");
     const QString gbakOutput = folder + QStringLiteral("gbak-output.txt");
-    // Where gbak and the client layer restore (always: the proof of their
-    // backup) and the window's restore road restores (unless --no-restore).
+    // Where gbak and the client layer restore (always when the backup road
+    // proves its backup: their backup followed by their restore is its
+    // reference) and the window's restore road restores (unless --no-restore).
     const QString restored = folder + QStringLiteral("restored.fdb");
     const QString restoreTo = restore ? restored : QString();
+    const bool restoreFiles = restore || BackupRoadRestores;
     QFile::remove(gbakFile);
 
-    TSeries gbakBackup, gbakRestore, layerBackup, layerRestore, windowBackup, windowRestore;
     const long startPeak = PeakResidentKiB();
     long firstWindowPeak = 0;
 
     // A side that backs up into gbakFile and restores that file: gbak or the
     // client layer alone.
-    using TBackupJob = std::function<TTimedRun()>;
-    using TRestoreJob = std::function<TTimedRun()>;
-    auto fileSide
-        = [&](const QString& name, TSeries& backups, TSeries& restores, TBackupJob backupJob, TRestoreJob restoreJob) {
-              return [&, name, backupJob, restoreJob](bool counted) {
-                  // The window's backup road proves its backup with a restore
-                  // of the file: the same job here is the backup and then the
-                  // restore of the same file.
-                  const TTimedRun backup = backupJob();
-                  const TTimedRun restored = restoreJob();
-                  QFile::remove(gbakFile);
-                  if (counted) {
-                      backups.Add(Sum(backup, restored));
-                      if (restore)
-                          restores.Add(restored);
-                  }
-                  Print(QStringLiteral("    %1 backup %2 s  restore %3 s%4")
-                            .arg(name.leftJustified(7), Seconds(backup.seconds), Seconds(restored.seconds),
-                                counted ? QString() : QStringLiteral("  (warm-up)")));
-              };
-          };
-    const auto runGbak = fileSide(
-        QStringLiteral("gbak"), gbakBackup, gbakRestore,
-        [&] { return GbakBackup(access, database, gbakFile, gbakOutput); },
-        [&] { return GbakRestore(access, gbakFile, restored, gbakOutput); });
-    const auto runLayer = fileSide(
-        QStringLiteral("layer"), layerBackup, layerRestore, [&] { return ServiceBackup(access, database, gbakFile); },
-        [&] { return ServiceRestore(access, gbakFile, restored); });
-    auto runWindow = [&](bool counted) {
-        const TWindowRuns window = RunWindow(access, database, folder, restoreTo);
-        if (counted) {
-            windowBackup.Add(window.backup);
-            if (restore)
-                windowRestore.Add(window.restore);
+    const auto fileRoad = [&](std::function<TTimedRun()> backupJob, std::function<TTimedRun()> restoreJob) {
+        return [&, backupJob, restoreJob] {
+            TRoadRuns road;
+            road.backup = backupJob();
+            if (restoreFiles)
+                road.restore = restoreJob();
+            QFile::remove(gbakFile);
+            return road;
+        };
+    };
+    std::vector<TSide> sides;
+    if (verboseRounds > 0)
+        sides.push_back({QStringLiteral("gbak-v"),
+            fileRoad([&] { return GbakBackup(access, database, gbakFile, gbakOutput); },
+                [&] { return GbakRestore(access, gbakFile, restored, gbakOutput); }),
+            verboseRounds, {}, {}});
+    sides.push_back({QStringLiteral("gbak"),
+        fileRoad([&] { return GbakBackup(access, database, gbakFile, gbakOutput, false); },
+            [&] { return GbakRestore(access, gbakFile, restored, gbakOutput, false); }),
+        runs, {}, {}});
+    if (layer)
+        sides.push_back({QStringLiteral("layer"),
+            fileRoad([&] { return ServiceBackup(access, database, gbakFile); },
+                [&] { return ServiceRestore(access, gbakFile, restored); }),
+            runs, {}, {}});
+    sides.push_back({QStringLiteral("window"),
+        [&] {
+            const TWindowRuns window = RunWindow(access, database, folder, restoreTo);
             if (!firstWindowPeak)
                 firstWindowPeak = PeakResidentKiB();
+            return TRoadRuns{window.backup, window.restore};
+        },
+        runs, {}, {}});
+    // The window's roads against gbak with its verbose output (what the
+    // operator would otherwise run) and against the server's job alone.
+    const std::vector<TReference> references{{QStringLiteral("gbak-v"), limit}, {QStringLiteral("gbak"), floorLimit}};
+    // The backup road also proves its file by restoring it when
+    // BackupRoadRestores is set: then it is measured against gbak's backup
+    // followed by gbak's restore of that file, in the same round (and the
+    // backup alone is printed, not checked).
+    const std::vector<TReference> backupReferences = BackupRoadRestores
+        ? std::vector<TReference>{{QStringLiteral("gbak-v+c"), limit}, {QStringLiteral("gbak+c"), floorLimit},
+            {QStringLiteral("gbak-v"), 0}, {QStringLiteral("gbak"), 0}}
+        : std::vector<TReference>{{QStringLiteral("gbak-v"), limit}, {QStringLiteral("gbak"), floorLimit},
+            {QStringLiteral("gbak-v+c"), 0}, {QStringLiteral("gbak+c"), 0}};
+
+    const auto runSide = [&](TSide& side, long round) {
+        const bool counted = round >= 0;
+        if (counted && round >= side.rounds)
+            return;
+        const TRoadRuns road = side.run();
+        const bool withRestore = restore || (restoreFiles && side.name != QLatin1String("window"));
+        if (counted) {
+            side.backup.Add(road.backup, round);
+            if (withRestore)
+                side.restore.Add(road.restore, round);
         }
-        Print(QStringLiteral("    window  backup %1 s%2%3   peak %4")
-                  .arg(Seconds(window.backup.seconds),
-                      restore ? QStringLiteral("  restore %1 s").arg(Seconds(window.restore.seconds)) : QString(),
+        Print(QStringLiteral("    %1 backup %2 s%3%4   peak %5")
+                  .arg(side.name.leftJustified(7), Seconds(road.backup.seconds),
+                      withRestore ? QStringLiteral("  restore %1 s").arg(Seconds(road.restore.seconds)) : QString(),
                       counted ? QString() : QStringLiteral("  (warm-up)"), MiB(PeakResidentKiB())));
     };
 
-    Print(QStringLiteral("== %1: %2").arg(label, database));
-    std::vector<std::function<void(bool)>> sides{runGbak, runWindow};
-    if (layer)
-        sides.insert(sides.begin() + 1, runLayer);
+    Print(QStringLiteral("== %1: %2%3")
+              .arg(label, database,
+                  delayMs > 0 ? QStringLiteral(" (through a relay adding %1 ms to each round trip)").arg(delayMs)
+                              : QString()));
     for (long i = 0; i < warmups; ++i) {
-        for (const auto& side : sides)
-            side(false);
+        for (TSide& side : sides) {
+            if (side.rounds > 0)
+                runSide(side, -1);
+        }
     }
     // The sides in turn, every other round in the reverse order: drift in
     // the machine's load touches them alike.
-    for (long i = 0; i < runs; ++i) {
-        if (i % 2 == 0) {
+    for (long round = 0; round < runs; ++round) {
+        if (round % 2 == 0) {
             for (auto side = sides.begin(); side != sides.end(); ++side)
-                (*side)(true);
+                runSide(*side, round);
         } else {
             for (auto side = sides.rbegin(); side != sides.rend(); ++side)
-                (*side)(true);
+                runSide(*side, round);
         }
     }
     QFile::remove(gbakOutput);
     QFile::remove(restored);
 
-    Print(QStringLiteral("-- %1: medians of %2 alternating runs").arg(label).arg(runs));
-    Print(QStringLiteral("  (backup: the window's road with its proof against gbak -b followed by gbak -c of the same "
-                         "file, and the client layer's backup followed by its restore)"));
-    bool within = Report(QStringLiteral("backup "), gbakBackup, layerBackup, windowBackup, limit);
-    if (restore)
-        within = Report(QStringLiteral("restore"), gbakRestore, layerRestore, windowRestore, limit) && within;
+    Print(QStringLiteral("-- %1: medians of %2 alternating runs%3")
+              .arg(label)
+              .arg(runs)
+              .arg(delayMs > 0 ? QStringLiteral(", %1 ms round trip added").arg(delayMs) : QString()));
+    std::vector<std::pair<QString, const TSeries*>> backups, restores;
+    std::vector<TSeries> followed; // gbak's backups followed by their restores
+    followed.reserve(sides.size());
+    for (const TSide& side : sides) {
+        backups.emplace_back(side.name, &side.backup);
+        restores.emplace_back(side.name, &side.restore);
+    }
+    for (const TSide& side : sides) {
+        if (restoreFiles && side.name != QLatin1String("window")) {
+            followed.push_back(Followed(side.backup, side.restore));
+            backups.emplace_back(side.name + QStringLiteral("+c"), &followed.back());
+        }
+    }
+    if (BackupRoadRestores)
+        Print(QStringLiteral("  (backup: the window's road with its proof against gbak -b followed by gbak -c of the "
+                             "same file, +c; the client layer's backup followed by its restore likewise)"));
+    std::vector<TSeries> twice; // gbak's restores taken twice
+    twice.reserve(sides.size());
+    for (const TSide& side : sides) {
+        if (restore && side.name != QLatin1String("window")) {
+            twice.push_back(Followed(side.restore, side.restore));
+            restores.emplace_back(side.name + QStringLiteral("x2"), &twice.back());
+        }
+    }
+    const std::vector<TReference> restoreReferences = RestoreRoadTriesFirst
+        ? std::vector<TReference>{{QStringLiteral("gbak-vx2"), limit}, {QStringLiteral("gbakx2"), floorLimit},
+            {QStringLiteral("gbak-v"), 0}, {QStringLiteral("gbak"), 0}}
+        : references;
+    bool within = Report(QStringLiteral("backup "), backups, backupReferences);
+    if (restore) {
+        if (RestoreRoadTriesFirst)
+            Print(QStringLiteral("  (restore: the window's road with its trial on a scratch database against two of "
+                                 "gbak's restores, x2)"));
+        within = Report(QStringLiteral("restore"), restores, restoreReferences) && within;
+    }
     Print(QStringLiteral("  peak resident memory of the bench process: %1 at start, %2 after the first window, %3 "
                          "after the last")
               .arg(MiB(startPeak), MiB(firstWindowPeak), MiB(PeakResidentKiB())));

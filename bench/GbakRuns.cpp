@@ -65,23 +65,39 @@ QStringList ServiceArguments(const TServerAccess& access)
         QStringLiteral("-password"), access.password};
 }
 
+QStringList Verbose(bool verbose)
+{
+    return verbose ? QStringList{QStringLiteral("-v")} : QStringList();
+}
+
 } // namespace
 
-TTimedRun GbakBackup(
-    const TServerAccess& access, const QString& database, const QString& backupFile, const QString& outputFile)
+TTimedRun GbakBackup(const TServerAccess& access, const QString& database, const QString& backupFile,
+    const QString& outputFile, bool verbose)
 {
-    return RunGbak(QStringList{QStringLiteral("-b"), QStringLiteral("-v")} + ServiceArguments(access)
+    return RunGbak(QStringList{QStringLiteral("-b")} + Verbose(verbose) + ServiceArguments(access)
             + QStringList{database, backupFile},
         outputFile);
 }
 
-TTimedRun GbakRestore(
-    const TServerAccess& access, const QString& backupFile, const QString& database, const QString& outputFile)
+TTimedRun GbakRestore(const TServerAccess& access, const QString& backupFile, const QString& database,
+    const QString& outputFile, bool verbose)
 {
-    QStringList arguments = QStringList{QStringLiteral("-c"), QStringLiteral("-rep"), QStringLiteral("-v")}
+    QStringList arguments = QStringList{QStringLiteral("-c"), QStringLiteral("-rep")} + Verbose(verbose)
         + ServiceArguments(access) + QStringList{QStringLiteral("-use_all_space")};
     const int pageSize = RestorePageSize(BackupPageSize(backupFile));
     if (pageSize > 0)
         arguments += QStringList{QStringLiteral("-page_size"), QString::number(pageSize)};
     return RunGbak(arguments + QStringList{backupFile, database}, outputFile);
+}
+
+TTimedRun AddRuns(const TTimedRun& a, const TTimedRun& b)
+{
+    TTimedRun sum = a;
+    sum.seconds += b.seconds;
+    sum.processorSeconds += b.processorSeconds;
+    sum.lines += b.lines;
+    sum.paints += b.paints;
+    sum.paintedViewports += b.paintedViewports;
+    return sum;
 }

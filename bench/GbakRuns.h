@@ -25,13 +25,19 @@ struct TTimedRun {
     double paintedViewports = 0;
 };
 
-// gbak -b -v -se <service> -user .. -password .. <database> <backupFile>; its
-// output goes to outputFile (lines counted afterwards, outside the timing).
-TTimedRun GbakBackup(
-    const TServerAccess& access, const QString& database, const QString& backupFile, const QString& outputFile);
+// gbak -b -v -se <service> -user .. -password .. <database> <backupFile>
+// (without -v when not verbose: the server's job alone, with next to no
+// output to read); its output goes to outputFile (lines counted afterwards,
+// outside the timing).
+TTimedRun GbakBackup(const TServerAccess& access, const QString& database, const QString& backupFile,
+    const QString& outputFile, bool verbose = true);
 
 // gbak -c -rep -v -se ... <backupFile> <database>, with the page size and the
 // full page fill that the window's restore asks for (the page size read from
 // the backup's header), so both do the same job.
-TTimedRun GbakRestore(
-    const TServerAccess& access, const QString& backupFile, const QString& database, const QString& outputFile);
+TTimedRun GbakRestore(const TServerAccess& access, const QString& backupFile, const QString& database,
+    const QString& outputFile, bool verbose = true);
+
+// The runs of two steps taken as one (a backup and the restore of its file,
+// say): their times, lines and paints added.
+TTimedRun AddRuns(const TTimedRun& a, const TTimedRun& b);

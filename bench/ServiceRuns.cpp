@@ -6,8 +6,12 @@
 
 namespace {
 
+int LayerBufferSize = 0;
+
 void Prepare(TIBCustomService& service, const TServerAccess& access)
 {
+    if (LayerBufferSize > 0)
+        service.SetBufferSize(LayerBufferSize);
     QString serverName = access.serverText;
     serverName.remove(serverName.indexOf(u':'), 1);
     service.SetServerName(serverName);
@@ -34,6 +38,11 @@ TTimedRun ReadToEnd(TIBControlAndQueryService& service)
 }
 
 } // namespace
+
+void SetLayerBufferSize(int size)
+{
+    LayerBufferSize = size;
+}
 
 TTimedRun ServiceBackup(const TServerAccess& access, const QString& database, const QString& backupFile)
 {

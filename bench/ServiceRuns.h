@@ -8,5 +8,9 @@
 
 #include <QString>
 
+// The reply buffer of the layer's service objects (0: their own default), to
+// measure what its size does.
+void SetLayerBufferSize(int size);
+
 TTimedRun ServiceBackup(const TServerAccess& access, const QString& database, const QString& backupFile);
 TTimedRun ServiceRestore(const TServerAccess& access, const QString& backupFile, const QString& database);

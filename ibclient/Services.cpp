@@ -5,6 +5,7 @@
 
 #include <ibase.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -37,6 +38,32 @@ constexpr int MaxStartBlock = 65535;
 constexpr int MaxStartValue = 65535;
 // The reply length goes to the query call as an unsigned 16-bit number.
 constexpr int MaxBufferSize = 65535;
+// How long the server may hold a bulk reply while no output comes (seconds,
+// as fbsvcmgr asks): without a timeout it answers only once the reply buffer
+// is full or the job has ended, and the log would stay empty meanwhile.
+constexpr int BulkOutputTimeout = 1;
+
+// The send item of a bulk query: the timeout, its length (2 bytes) and its
+// value (4 bytes), little-endian.
+QByteArray BulkTimeoutItem()
+{
+    QByteArray item;
+    item.append(static_cast<char>(isc_info_svc_timeout));
+    item.append(static_cast<char>(4));
+    item.append(static_cast<char>(0));
+    for (int shift = 0; shift < 32; shift += 8)
+        item.append(static_cast<char>((BulkOutputTimeout >> shift) & 0xFF));
+    return item;
+}
+
+// The 16-bit little-endian number at a reply position.
+long ReadReplyInteger(const char* position, const TReplyIntegerReader& readInteger)
+{
+    const long raw = readInteger
+        ? readInteger(position, 2)
+        : static_cast<unsigned char>(position[0]) | static_cast<unsigned char>(position[1]) << 8;
+    return raw & 0xFFFF;
+}
 
 struct TSpbName {
     const char* name;
@@ -117,9 +144,7 @@ TLineReply ParseLineReply(const char* buffer, int bufferSize, QByteArray& line, 
     // Code, two length bytes and at least the end marker.
     if (!buffer || bufferSize < 4 || static_cast<unsigned char>(buffer[0]) != isc_info_svc_line)
         RaiseClientError(ibxeOutputParsingError);
-    const long raw = readInteger ? readInteger(buffer + 1, 2)
-                                 : static_cast<unsigned char>(buffer[1]) | static_cast<unsigned char>(buffer[2]) << 8;
-    const int length = static_cast<int>(raw & 0xFFFF);
+    const int length = static_cast<int>(ReadReplyInteger(buffer + 1, readInteger));
     if (length == 0 && bufferSize >= 5 && static_cast<unsigned char>(buffer[4]) == isc_info_end) {
         const auto mark = static_cast<unsigned char>(buffer[3]);
         if (mark == isc_info_data_not_ready || mark == isc_info_svc_timeout)
@@ -132,6 +157,28 @@ TLineReply ParseLineReply(const char* buffer, int bufferSize, QByteArray& line, 
         return TLineReply::End;
     line = QByteArray(buffer + 3, static_cast<int>(qstrnlen(buffer + 3, static_cast<size_t>(length))));
     return TLineReply::Line;
+}
+
+TBulkReply ParseBulkReply(
+    const char* buffer, int bufferSize, QByteArray& output, const TReplyIntegerReader& readInteger)
+{
+    output.clear();
+    // Code, two length bytes and at least the end marker.
+    if (!buffer || bufferSize < 4 || static_cast<unsigned char>(buffer[0]) != isc_info_svc_to_eof)
+        RaiseClientError(ibxeOutputParsingError);
+    const int length = static_cast<int>(ReadReplyInteger(buffer + 1, readInteger));
+    // The byte after the output must lie inside the buffer; nothing beyond it is read.
+    if (length >= bufferSize - 3)
+        RaiseClientError(ibxeOutputParsingError);
+    int end = 3 + length;
+    const auto mark = static_cast<unsigned char>(buffer[end]);
+    const bool more = mark == isc_info_truncated || mark == isc_info_data_not_ready || mark == isc_info_svc_timeout;
+    if (more)
+        ++end;
+    if (end >= bufferSize || static_cast<unsigned char>(buffer[end]) != isc_info_end)
+        RaiseClientError(ibxeOutputParsingError);
+    output = QByteArray(buffer + 3, length);
+    return length == 0 && !more ? TBulkReply::End : TBulkReply::Output;
 }
 
 void AppendStringItem(QByteArray& block, const QString& value, unsigned char code)
@@ -320,21 +367,34 @@ void TIBCustomService::RunQuery()
         FQuerySPB.clear();
         FQuerySPBLength = 0;
         FQueryParams.clear();
+        FQuerySendItems.clear();
     });
-    if (FQueryParams.size() > MaxAttachBlock)
+    if (FQueryParams.size() > MaxAttachBlock || FQuerySendItems.size() > MaxAttachBlock)
         RaiseClientError(ibxeParamBlockTooLong,
-            {QStringLiteral("query items (%1 bytes, at most %2)").arg(FQueryParams.size()).arg(MaxAttachBlock)});
+            {QStringLiteral("query items (%1 bytes, at most %2)")
+                    .arg(std::max(FQueryParams.size(), FQuerySendItems.size()))
+                    .arg(MaxAttachBlock)});
     FQuerySPBLength = static_cast<short>(FQueryParams.size());
     FQuerySPB = FQueryParams;
     if (FOutputBuffer.empty())
         FOutputBuffer.assign(static_cast<size_t>(FBufferSize), 0);
-    const gds::Status status = FGDSLibrary.isc_service_query(CurrentStatusVector(), &FHandle, nullptr, 0, nullptr,
+    const QByteArray sendItems = FQuerySendItems;
+    const gds::Status status = FGDSLibrary.isc_service_query(CurrentStatusVector(), &FHandle, nullptr,
+        static_cast<unsigned short>(sendItems.size()), sendItems.isEmpty() ? nullptr : sendItems.constData(),
         static_cast<unsigned short>(FQuerySPBLength), FQuerySPB.constData(),
         static_cast<unsigned short>(FOutputBuffer.size()), FOutputBuffer.data());
     if (Call(status, false) > 0)
         LoseHandleAndRaise();
     if (FTraceFlags.count(tfService))
         MonitorHook().ServiceQuery(this);
+}
+
+void TIBCustomService::ClearOutputBuffer()
+{
+    if (FOutputBuffer.empty())
+        FOutputBuffer.assign(static_cast<size_t>(FBufferSize), 0);
+    else
+        std::fill(FOutputBuffer.begin(), FOutputBuffer.end(), 0);
 }
 
 // --- TIBControlService ------------------------------------------------------
@@ -385,6 +445,10 @@ void TIBControlAndQueryService::BeginAction(int code)
 {
     FAction = code;
     FEof = false;
+    FHeld.clear();
+    FHeldFrom = 0;
+    FOutputEnded = false;
+    FFailure = nullptr;
 }
 
 QString TIBControlAndQueryService::GetNextLine()
@@ -393,6 +457,11 @@ QString TIBControlAndQueryService::GetNextLine()
         return QString();
     if (FAction == 0)
         RaiseClientError(ibxeQueryParamsError);
+    return FBulkOutput ? NextLineInBulk() : NextLineByQuery();
+}
+
+QString TIBControlAndQueryService::NextLineByQuery()
+{
     QByteArray line;
     TLineReply reply = TLineReply::NotReady;
     while (reply == TLineReply::NotReady) {
@@ -410,4 +479,73 @@ QString TIBControlAndQueryService::GetNextLine()
     }
     FEof = false;
     return FromClientText(line.constData());
+}
+
+QString TIBControlAndQueryService::NextLineInBulk()
+{
+    for (;;) {
+        const qsizetype newline = FHeld.indexOf('\n', FHeldFrom);
+        if (newline >= 0) {
+            // A line-per-query reply carries the line with one blank where
+            // the server's newline is; the text ends at its first zero byte.
+            QByteArray line = FHeld.mid(FHeldFrom, newline - FHeldFrom);
+            line.append(' ');
+            FHeldFrom = newline + 1;
+            return FromClientText(line.constData());
+        }
+        if (FOutputEnded || FFailure) {
+            // The last of the output, when it does not end with a newline,
+            // is a line as the server wrote it.
+            if (FHeldFrom < FHeld.size()) {
+                const QByteArray rest = FHeld.mid(FHeldFrom);
+                FHeld.clear();
+                FHeldFrom = 0;
+                return FromClientText(rest.constData());
+            }
+            FHeld.clear();
+            FHeldFrom = 0;
+            if (FFailure) {
+                const std::exception_ptr failure = FFailure;
+                FFailure = nullptr;
+                std::rethrow_exception(failure);
+            }
+            FEof = true;
+            return QString();
+        }
+        QueryBulk();
+    }
+}
+
+void TIBControlAndQueryService::QueryBulk()
+{
+    FHeld.remove(0, FHeldFrom);
+    FHeldFrom = 0;
+    SetQuerySendItems(BulkTimeoutItem());
+    SetQueryParams(QByteArray(1, static_cast<char>(isc_info_svc_to_eof)));
+    ClearOutputBuffer();
+    const auto readInteger = [this](const char* position, short length) {
+        return static_cast<long>(GDSLibrary().isc_vax_integer(position, length));
+    };
+    QByteArray output;
+    try {
+        RunQuery();
+    } catch (const EIBInterBaseError&) {
+        // The server sends the job's failure with the reply of the query that
+        // met it, and that reply carries the output written before the
+        // failure: those lines go out first, then the failure.
+        FFailure = std::current_exception();
+        const std::vector<char>& reply = OutputBuffer();
+        try {
+            ParseBulkReply(reply.data(), static_cast<int>(reply.size()), output, readInteger);
+            FHeld.append(output);
+        } catch (const EIBClientError&) {
+            // No reply came with the failure (the buffer holds no valid
+            // reply): there is nothing to hand out before it.
+        }
+        return;
+    }
+    const std::vector<char>& reply = OutputBuffer();
+    if (ParseBulkReply(reply.data(), static_cast<int>(reply.size()), output, readInteger) == TBulkReply::End)
+        FOutputEnded = true;
+    FHeld.append(output);
 }

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -50,6 +51,25 @@ enum class TLineReply {
 // readInteger reads the line length (by default the bytes themselves; the
 // service objects pass the client library's isc_vax_integer).
 TLineReply ParseLineReply(const char* buffer, int bufferSize, QByteArray& line,
+    const TReplyIntegerReader& readInteger = TReplyIntegerReader());
+
+// What one isc_info_svc_to_eof reply says.
+enum class TBulkReply {
+    Output, // the output the server held (possibly none yet); more may follow
+    End, // the output has ended (no bytes, and no mark that more may follow)
+};
+
+// Checks one isc_info_svc_to_eof reply held in buffer (bufferSize bytes) and
+// takes its bytes: as much of the job's output as the server held, lines
+// ending with their newline and the last one possibly cut off (its rest comes
+// in the next reply). After the bytes the server may mark that the job goes
+// on (isc_info_truncated, isc_info_data_not_ready or isc_info_svc_timeout);
+// then comes the end marker 1. A reply without bytes and without such a mark
+// ends the output; one with bytes never does, since the server may still hold
+// more. Raises client error 95 when the reply does not start with 63, when
+// the end marker does not follow the bytes (or their mark) or when the bytes
+// would run past the buffer; nothing outside the buffer is read.
+TBulkReply ParseBulkReply(const char* buffer, int bufferSize, QByteArray& output,
     const TReplyIntegerReader& readInteger = TReplyIntegerReader());
 
 // Items of a start block: a string item is the code, the value's length in
@@ -106,10 +126,13 @@ public:
     // The status of a finished client call (raises the server error when asked and failed).
     gds::Status Call(gds::Status errCode, bool raiseError);
 
-    // Request items of the next query, and the query itself: one
-    // isc_service_query whose reply is left in the reply buffer.
+    // Request items of the next query, the items it sends (none unless set),
+    // and the query itself: one isc_service_query whose reply is left in the
+    // reply buffer. Both item lists are cleared by the query.
     QByteArray QueryParams() const { return FQueryParams; }
     void SetQueryParams(const QByteArray& value) { FQueryParams = value; }
+    QByteArray QuerySendItems() const { return FQuerySendItems; }
+    void SetQuerySendItems(const QByteArray& value) { FQuerySendItems = value; }
     void RunQuery();
     const std::vector<char>& OutputBuffer() const { return FOutputBuffer; }
 
@@ -118,6 +141,10 @@ protected:
     gds::Handle* HandleAddress() { return &FHandle; }
     // Forgets the handle after a failed call on it and raises the server error.
     [[noreturn]] void LoseHandleAndRaise();
+    // Allocates the reply buffer when it does not exist yet and fills it with
+    // zero bytes, so that nothing of an earlier reply can be taken for the
+    // next one.
+    void ClearOutputBuffer();
 
 private:
     bool FIBLoaded = false;
@@ -128,9 +155,12 @@ private:
     short FQuerySPBLength = 0;
     TTraceFlags FTraceFlags;
     bool FLoginPrompt = true;
-    int FBufferSize = 32000;
+    // The largest reply the query call takes: read in bulk, each reply costs
+    // the job a round trip, during which its output waits.
+    int FBufferSize = 65535;
     std::vector<char> FOutputBuffer;
     QByteArray FQueryParams;
+    QByteArray FQuerySendItems;
     QString FServerName;
     gds::Handle FHandle = 0;
     // Whether FHandle holds a handle, for Active() from other threads.
@@ -168,17 +198,38 @@ class TIBControlAndQueryService : public TIBControlService {
 public:
     TIBControlAndQueryService() = default;
 
-    // The next line of the running action's output; empty at its end, which
-    // sets Eof.
+    // The next line of the running action's output, as a line-per-query
+    // reply gives it (its newline turned into one blank); empty at its end,
+    // which sets Eof.
     QString GetNextLine();
     bool Eof() const { return FEof; }
     // Action code of the last started request: 0 none, 1 backup, 2 restore.
     int Action() const { return FAction; }
+    // Whether GetNextLine asks the server for all the output it holds at once
+    // (isc_info_svc_to_eof, the default) or for one line per query
+    // (isc_info_svc_line). The lines are the same either way; in bulk a job
+    // costs a round trip per reply buffer of output instead of one per line.
+    bool BulkOutput() const { return FBulkOutput; }
+    void SetBulkOutput(bool value) { FBulkOutput = value; }
 
 protected:
     void BeginAction(int code);
 
 private:
+    QString NextLineByQuery();
+    QString NextLineInBulk();
+    // One isc_info_svc_to_eof query; its bytes go to FHeld.
+    void QueryBulk();
+
     bool FEof = false;
     int FAction = 0;
+    bool FBulkOutput = true;
+    // Output received in bulk and not handed out yet: from FHeldFrom on.
+    QByteArray FHeld;
+    qsizetype FHeldFrom = 0;
+    // The server has said that the output ended; FHeld has the last of it.
+    bool FOutputEnded = false;
+    // What a failed bulk query raised: raised once the lines its reply
+    // carried have been handed out.
+    std::exception_ptr FFailure;
 };

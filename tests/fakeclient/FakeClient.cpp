@@ -5,6 +5,7 @@
 
 #include "GdsTypes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -35,6 +36,9 @@ struct State {
     std::map<std::string, std::string> lastText;
     std::map<std::string, std::deque<Failure>> failures;
     std::deque<std::string> queryReplies;
+    // Replies that the next failing isc_service_query calls leave in the
+    // buffer, as a server sends a job's failure with the output before it.
+    std::deque<std::string> failedQueryReplies;
     std::string infoReply = std::string("\x3e\x01\x00\x03\x01", 5);
     long sqlCode = 0;
     std::vector<std::string> texts; // texts of the current failure, kept alive for the vector
@@ -134,6 +138,12 @@ FAKE_EXPORT void fake_fail(const char* name, long sqlCode, int count, const long
 FAKE_EXPORT void fake_push_query_reply(const char* bytes, int length)
 {
     state().queryReplies.emplace_back(bytes, static_cast<size_t>(length));
+}
+
+FAKE_EXPORT void fake_fail_query_with_reply(const char* bytes, int length, long sqlCode, long code, const char* text)
+{
+    fake_fail("isc_service_query", sqlCode, 1, &code, &text);
+    state().failedQueryReplies.emplace_back(bytes, static_cast<size_t>(length));
 }
 
 FAKE_EXPORT void fake_set_info_reply(const char* bytes, int length)
@@ -249,14 +259,23 @@ FAKE_EXPORT gds::Status isc_service_start(gds::Status* sv, gds::Handle*, gds::Ha
     return scripted("isc_service_start", sv);
 }
 
-FAKE_EXPORT gds::Status isc_service_query(gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short, const char*,
-                                          unsigned short itemLength, const char* items, unsigned short bufferLength,
-                                          char* buffer)
+FAKE_EXPORT gds::Status isc_service_query(gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short sendLength,
+                                          const char* sendItems, unsigned short itemLength, const char* items,
+                                          unsigned short bufferLength, char* buffer)
 {
     state().lastBlock["isc_service_query"].assign(items ? items : "", items ? itemLength : 0);
+    state().lastBlock["isc_service_query send"].assign(sendItems ? sendItems : "", sendItems ? sendLength : 0);
     const gds::Status status = scripted("isc_service_query", sv);
+    if (status != 0 && !state().failedQueryReplies.empty()) {
+        const std::string reply = state().failedQueryReplies.front();
+        state().failedQueryReplies.pop_front();
+        std::memcpy(buffer, reply.data(), std::min<size_t>(reply.size(), bufferLength));
+    }
     if (status == 0) {
+        // By default the output ends, in the form of the item asked for.
         std::string reply = std::string("\x3e\x00\x00\x01", 4);
+        if (items && itemLength > 0)
+            reply[0] = items[0];
         if (!state().queryReplies.empty()) {
             reply = state().queryReplies.front();
             state().queryReplies.pop_front();

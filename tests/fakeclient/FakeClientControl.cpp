@@ -75,6 +75,12 @@ void PushQueryReply(const QByteArray& reply)
     resolve<void (*)(const char*, int)>("fake_push_query_reply")(reply.constData(), reply.size());
 }
 
+void FailQueryWithReply(const QByteArray& reply, long sqlCode, const StatusText& text)
+{
+    resolve<void (*)(const char*, int, long, long, const char*)>("fake_fail_query_with_reply")(
+        reply.constData(), reply.size(), sqlCode, text.code, text.text);
+}
+
 void SetInfoReply(const QByteArray& reply)
 {
     resolve<void (*)(const char*, int)>("fake_set_info_reply")(reply.constData(), reply.size());

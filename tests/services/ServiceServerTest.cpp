@@ -7,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -47,10 +52,24 @@ QStringList ReadToEof(TIBControlAndQueryService& service)
     return lines;
 }
 
-QStringList Backup(const QString& database, const QString& backupFile)
+// How a reading asks for the output: in bulk or one line per query, and the
+// size of its reply buffer.
+struct TReading {
+    bool bulk = true;
+    int bufferSize = 32000;
+};
+
+void Configure(TIBControlAndQueryService& service, const TReading& reading)
+{
+    service.SetBulkOutput(reading.bulk);
+    service.SetBufferSize(reading.bufferSize);
+}
+
+QStringList Backup(const QString& database, const QString& backupFile, const TReading& reading = {})
 {
     TIBBackupService backup;
     Prepare(backup);
+    Configure(backup, reading);
     backup.SetDatabaseName(database);
     backup.SetBackupFile({backupFile});
     backup.SetVerbose(true);
@@ -61,10 +80,11 @@ QStringList Backup(const QString& database, const QString& backupFile)
     return lines;
 }
 
-QStringList Restore(const QString& backupFile, const QString& database)
+QStringList Restore(const QString& backupFile, const QString& database, const TReading& reading = {})
 {
     TIBRestoreService restore;
     Prepare(restore);
+    Configure(restore, reading);
     restore.SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB});
     restore.SetBackupFile({backupFile});
     restore.SetDatabaseName({database});
@@ -102,6 +122,100 @@ TEST(ServicesServer, VerboseBackupReadsToEofAndRestores)
     const QStringList restoreLines = Restore(backupFile, restored);
     EXPECT_GT(restoreLines.size(), 10);
     EXPECT_EQ(testserver::CountRows(restored, QStringLiteral("t")), 3);
+}
+
+// The same backup and restore read in bulk (with the default buffer, and with
+// one so small that lines are cut across replies) and one line per query
+// give the same lines, byte for byte.
+TEST(ServicesServer, BulkReadingGivesTheLinesOfTheLinePerQueryReading)
+{
+    const QString folder = testserver::NewFolder(QStringLiteral("services-bulk"));
+    const QString source = folder + QStringLiteral("source.fdb");
+    QString tables = QString::fromLatin1(SourceTables);
+    for (int i = 0; i < 40; ++i)
+        tables += QStringLiteral("create table table_with_a_long_name_%1 (id integer not null primary key, "
+                                 "description varchar(60), amount numeric(15,2));\n")
+                      .arg(i);
+    testserver::CreateDatabase(source, tables);
+
+    // The same file names each time: the lines name them.
+    const QString backupFile = folder + QStringLiteral("SOURCE.BKP");
+    const QString restored = folder + QStringLiteral("restored.fdb");
+    const TReading readings[] = {{false, 32000}, {true, 32000}, {true, 100}};
+    std::vector<std::string> backups, restores;
+    for (const TReading& reading : readings) {
+        backups.push_back(Backup(source, backupFile, reading).join(u'\n').toStdString());
+        restores.push_back(Restore(backupFile, restored, reading).join(u'\n').toStdString());
+    }
+    // Enough output for several small replies.
+    ASSERT_GT(backups[0].size(), 2000u);
+    ASSERT_GT(restores[0].size(), 2000u);
+    for (size_t i = 1; i < backups.size(); ++i) {
+        SCOPED_TRACE(readings[i].bufferSize);
+        EXPECT_EQ(backups[i], backups[0]);
+        EXPECT_EQ(restores[i], restores[0]);
+    }
+    EXPECT_EQ(testserver::CountRows(restored, QStringLiteral("t")), 3);
+}
+
+// A restore that fails half-way (its backup file damaged in the middle): read
+// in bulk, it gives the lines of the line-per-query reading (and the lines
+// that came with the failure, which that reading loses) and then the same
+// failure.
+TEST(ServicesServer, BulkReadingOfARestoreThatFails)
+{
+    const QString folder = testserver::NewFolder(QStringLiteral("services-bulk-failure"));
+    const QString source = folder + QStringLiteral("source.fdb");
+    QString tables = QString::fromLatin1(SourceTables);
+    for (int i = 0; i < 40; ++i)
+        tables += QStringLiteral("create table tab_%1 (id integer not null primary key, d varchar(60));\n").arg(i);
+    tables
+        += QStringLiteral("commit;\ninsert into tab_1 select rdb$relation_id, rdb$relation_name from rdb$relations;\n");
+    testserver::CreateDatabase(source, tables);
+    const QString backupFile = folder + QStringLiteral("SOURCE.BKP");
+    Backup(source, backupFile);
+    QFile file(backupFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek(file.size() / 2));
+    file.write(QByteArray(200, '\x55'));
+    file.close();
+
+    // Each reading restores into a database of its own: a failed restore
+    // leaves its database behind, held for a while.
+    const auto failingRestore = [&](const TReading& reading, const QString& database, QStringList& lines) {
+        TIBRestoreService restore;
+        Prepare(restore);
+        Configure(restore, reading);
+        restore.SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB});
+        restore.SetBackupFile({backupFile});
+        restore.SetDatabaseName({database});
+        restore.SetVerbose(true);
+        restore.Attach();
+        try {
+            restore.ServiceStart();
+            while (!restore.Eof() && lines.size() < 100000)
+                lines << restore.GetNextLine();
+        } catch (const EIBInterBaseError& e) {
+            EXPECT_FALSE(restore.Active());
+            return e.Message();
+        }
+        ADD_FAILURE() << "the restore of a damaged file ran to its end";
+        return QString();
+    };
+    QStringList byQuery, inBulk;
+    const QString byQueryDatabase = folder + QStringLiteral("restored1.fdb");
+    const QString inBulkDatabase = folder + QStringLiteral("restored2.fdb");
+    const QString queryFailure = failingRestore({false, 32000}, byQueryDatabase, byQuery);
+    const QString bulkFailure = failingRestore({true, 65535}, inBulkDatabase, inBulk);
+    // The lines name the database.
+    inBulk.replaceInStrings(inBulkDatabase, byQueryDatabase);
+    EXPECT_FALSE(queryFailure.isEmpty());
+    EXPECT_EQ(bulkFailure.toStdString(), queryFailure.toStdString());
+    ASSERT_GT(byQuery.size(), 10);
+    ASSERT_GE(inBulk.size(), byQuery.size());
+    EXPECT_EQ(inBulk.mid(0, byQuery.size()).join(u'\n').toStdString(), byQuery.join(u'\n').toStdString());
+    std::printf("restore of a damaged file: %lld lines read in bulk, %lld one per query\n",
+        static_cast<long long>(inBulk.size()), static_cast<long long>(byQuery.size()));
 }
 
 TEST(ServicesServer, RestoreReplacesAnExistingDatabase)

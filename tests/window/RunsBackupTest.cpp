@@ -210,10 +210,11 @@ TEST_F(RunsBackupTest, PressesDuringARunChangeNothingInIt)
 
 TEST_F(RunsBackupTest, AServerGoneDuringTheRunEndsItWithTheFailureBox)
 {
-    // A table whose data keeps the server busy for a while, with a line of
+    // A table whose data keeps the server busy for a while (a few seconds:
+    // the output comes in replies up to a second apart), with a line of
     // progress every 10,000 rows.
     const QString database = Folder() + QStringLiteral("DADOS.FDB");
-    testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("GRANDE"), 300000));
+    testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("GRANDE"), 1500000));
     // This morning's backup of the same database, under the name the run's
     // backup will have.
     SetTodayForTests(QDate(2013, 4, 15));
@@ -250,7 +251,7 @@ TEST_F(RunsBackupTest, AServerGoneDuringTheRunEndsItWithTheFailureBox)
     EXPECT_EQ(dialogs.boxes[0].caption, runs::Attention);
     EXPECT_FALSE(Lines(*log).contains(QStringLiteral("Finalizando Backup...")));
     // The run ended with the server, not with a whole output.
-    EXPECT_FALSE(log->toPlainText().contains(QLatin1String("300000 records written")));
+    EXPECT_FALSE(log->toPlainText().contains(QLatin1String("1500000 records written")));
     EXPECT_TRUE(Button(*window, "btnBackup")->isEnabled());
     // The morning's backup is as it was, and the cut-short one is gone.
     EXPECT_EQ(ReadFile(morning), morningBytes);

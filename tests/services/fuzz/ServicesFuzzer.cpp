@@ -1,4 +1,4 @@
-// libFuzzer target: arbitrary output replies to the line reader and arbitrary
+// libFuzzer target: arbitrary output replies to the line and bulk readers and arbitrary
 // lines to the attach and start block builders. The first input byte picks
 // the builder; refusals (client and conversion errors) are expected answers,
 // anything else (a crash, a read outside a buffer) is a finding.
@@ -36,6 +36,18 @@ void ReadReply(const std::uint8_t* data, std::size_t size)
         __builtin_trap();
 }
 
+// The same for a bulk reply (isc_info_svc_to_eof).
+void ReadBulkReply(const std::uint8_t* data, std::size_t size)
+{
+    auto buffer = std::make_unique<char[]>(size ? size : 1);
+    if (size)
+        std::memcpy(buffer.get(), data, size);
+    QByteArray output;
+    ParseBulkReply(size ? buffer.get() : nullptr, static_cast<int>(size), output);
+    if (output.size() + 4 > static_cast<qsizetype>(size))
+        __builtin_trap();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -46,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* rest = data + 1;
     const std::size_t restSize = size - 1;
     try {
-        switch (selector % 4) {
+        switch (selector % 5) {
         case 0:
             ReadReply(rest, restSize);
             break;
@@ -66,6 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 lines.mid(0, half), lines.mid(half));
             break;
         }
+        case 4:
+            ReadBulkReply(rest, restSize);
+            break;
         }
     } catch (const EIBClientError&) {
     } catch (const EConvertError&) {
