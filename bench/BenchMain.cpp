@@ -32,10 +32,6 @@ namespace {
 // Whether the window's backup road restores the file it has written (to prove
 // it) before it ends: it does.
 constexpr bool BackupRoadRestores = true;
-// Whether the window's restore road, restoring a backup over a database other
-// than the one it was made from (the bench's scratch path), first tries it on
-// a scratch database: it does, so it restores twice.
-constexpr bool RestoreRoadTriesFirst = true;
 
 struct TOptions {
     QString mode;
@@ -421,25 +417,9 @@ int Compare(const TOptions& options)
     if (BackupRoadRestores)
         Print(QStringLiteral("  (backup: the window's road with its proof against gbak -b followed by gbak -c of the "
                              "same file, +c; the client layer's backup followed by its restore likewise)"));
-    std::vector<TSeries> twice; // gbak's restores taken twice
-    twice.reserve(sides.size());
-    for (const TSide& side : sides) {
-        if (restore && side.name != QLatin1String("window")) {
-            twice.push_back(Followed(side.restore, side.restore));
-            restores.emplace_back(side.name + QStringLiteral("x2"), &twice.back());
-        }
-    }
-    const std::vector<TReference> restoreReferences = RestoreRoadTriesFirst
-        ? std::vector<TReference>{{QStringLiteral("gbak-vx2"), limit}, {QStringLiteral("gbakx2"), floorLimit},
-            {QStringLiteral("gbak-v"), 0}, {QStringLiteral("gbak"), 0}}
-        : references;
     bool within = Report(QStringLiteral("backup "), backups, backupReferences);
-    if (restore) {
-        if (RestoreRoadTriesFirst)
-            Print(QStringLiteral("  (restore: the window's road with its trial on a scratch database against two of "
-                                 "gbak's restores, x2)"));
-        within = Report(QStringLiteral("restore"), restores, restoreReferences) && within;
-    }
+    if (restore)
+        within = Report(QStringLiteral("restore"), restores, references) && within;
     Print(QStringLiteral("  peak resident memory of the bench process: %1 at start, %2 after the first window, %3 "
                          "after the last")
               .arg(MiB(startPeak), MiB(firstWindowPeak), MiB(PeakResidentKiB())));

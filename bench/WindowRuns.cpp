@@ -91,6 +91,11 @@ TWindowRuns RunWindow(
         // The operator's path field is locked after a backup; the benchmark
         // types the scratch destination in all the same.
         window->edCaminho->setText(restoreTo);
+        // Where no database is, the file just made and proved goes straight
+        // there, as gbak -c does (over an existing database other than the
+        // one it was made of, the window would try it on a scratch database
+        // first).
+        QFile::remove(restoreTo);
         QApplication::processEvents();
         runs.restore = timedRun([&] { window->btnRestoreClick(); }, *window->mmRestore,
             QStringLiteral("Backup Restaurado com Sucesso !!!"));
