@@ -182,8 +182,8 @@ TEST(SiteConfigFile, IsFoundInAnyLetterCase)
     // The name found opens that file (on a file system that ignores letter
     // case, the name as the program spells it does as well).
     const QString found = SiteConfigFile(site.Dir());
-    EXPECT_EQ(QFileInfo(found).canonicalFilePath(), QFileInfo(site.Dir() + "veltrano_kolm_server.INI").canonicalFilePath());
-    EXPECT_FALSE(QFileInfo(found).canonicalFilePath().isEmpty()) << found.toStdString();
+    EXPECT_TRUE(QFileInfo(found).isFile()) << found.toStdString();
+    EXPECT_TRUE(QFileInfo(found) == QFileInfo(site.Dir() + "veltrano_kolm_server.INI")) << found.toStdString();
     EXPECT_EQ(site.Resolve("B"), "SRV01:/opt/ZUR/DADOS\\");
 }
 
