@@ -78,8 +78,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, BindingServerErrorMessage,
         TMessageCase{"OnlyTheLastStopGoes", {{335544344, "first."}, {335544734, "second."}}, "first.\r\nsecond"},
         TMessageCase{"TwoFinalStopsKeepOne", {{335544344, "ends in two.."}}, "ends in two."},
         TMessageCase{"NoText", {{335544344, ""}}, ""},
-        TMessageCase{"EightBitTextDecoded", {{335544344, AccentedText().constData()}},
-            QStringLiteral(u"Ação não permitida")}),
+        TMessageCase{
+            "EightBitTextDecoded", {{335544344, AccentedText().constData()}}, QStringLiteral(u"Ação não permitida")}),
     [](const testing::TestParamInfo<TMessageCase>& info) { return std::string(info.param.what); });
 
 TEST(BindingServerError, RoleErrorIsNotAnInterBaseError)

@@ -141,9 +141,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, IBDpbBlockRefusals,
         RefusalCase{"256-byte value", {"user_name=u", "password=" + QString(256, u'x')}, 122,
             "Parameter value too long: password (256 bytes, at most 255)"},
         RefusalCase{"256 bytes of 8-bit text (fewer characters where a letter takes two)",
-            {QStringLiteral("user_name=") + QString(256 / testtext::EightBit(QString(QChar(0xE9))).size(), QChar(0xE9))},
-            122,
-            "Parameter value too long: user_name (256 bytes, at most 255)"}),
+            {QStringLiteral("user_name=")
+                + QString(256 / testtext::EightBit(QString(QChar(0xE9))).size(), QChar(0xE9))},
+            122, "Parameter value too long: user_name (256 bytes, at most 255)"}),
     [](const testing::TestParamInfo<RefusalCase>& info) { return "Case" + std::to_string(info.index); });
 
 TEST(IBDpbNameTable, EveryNameHasItsPositionAndOnlyTheListedCodesEncode)

@@ -46,7 +46,8 @@ TEST(ServicesAttachBlock, BuildsItemsFromParameterLines)
         {"repeated names are all sent in order", {"user_name=a", "user_name=b"}, Bytes(2, 2, 28, 1, "a", 28, 1, "b")},
         {"instance name is sent", {"instance_name=fb"}, Bytes(2, 2, 75, 2, "fb")},
         {"value length counts 8-bit bytes", {QStringLiteral("password=s\u00e9")},
-            Bytes(2, 2, 29, int(testtext::EightBit(QStringLiteral(u"sé")).size()), testtext::EightBit(QStringLiteral(u"sé")))},
+            Bytes(2, 2, 29, int(testtext::EightBit(QStringLiteral(u"sé")).size()),
+                testtext::EightBit(QStringLiteral(u"sé")))},
         {"a 255-byte value fits", {"password=" + longest}, Bytes(2, 2, 29, 255, longest.toLatin1())},
     };
     for (const TBlockCase& c : cases) {

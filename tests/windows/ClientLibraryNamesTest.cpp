@@ -23,7 +23,8 @@ protected:
     {
         ASSERT_TRUE(qEnvironmentVariableIsEmpty("ZUR_CLIENT_LIBRARY"));
         ASSERT_TRUE(FFolder.isValid());
-        ASSERT_TRUE(SetDllDirectoryW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(FFolder.path()).utf16())));
+        ASSERT_TRUE(
+            SetDllDirectoryW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(FFolder.path()).utf16())));
     }
     void TearDown() override { SetDllDirectoryW(nullptr); }
 
@@ -70,8 +71,9 @@ TEST_F(ClientLibraryNames, NeitherGivesClientError1)
         FAIL() << "no exception";
     } catch (const EIBClientError& e) {
         EXPECT_EQ(e.SQLCode(), 1);
-        EXPECT_EQ(e.Message(), QStringLiteral("InterBase library gds32.dll not found in the path. Please install "
-                                              "InterBase to use this functionality"));
+        EXPECT_EQ(e.Message(),
+            QStringLiteral("InterBase library gds32.dll not found in the path. Please install "
+                           "InterBase to use this functionality"));
     }
     // Once a library appears the next load finds it.
     Provide(FAKE_63_FILE, "fbclient.dll");
