@@ -443,7 +443,8 @@ TEST_F(ServicesObjects, BulkRepliesAreSplitIntoTheServersLines)
         {"empty lines", {BulkReply("\n\na\n")}, 32000, {" ", " ", "a ", ""}, 2},
         {"a carriage return stays", {BulkReply("a\r\n")}, 32000, {"a\r ", ""}, 2},
         {"a zero byte ends a line's text", {BulkReply(QByteArray("a\0b\nc\n", 6))}, 32000, {"a", "c ", ""}, 2},
-        {"8-bit text", {BulkReply("\xc3\xa7\xc3\xa3o\n")}, 32000, {QStringLiteral("\u00e7\u00e3o "), ""}, 2},
+        {"8-bit text", {BulkReply(testtext::EightBit(QStringLiteral(u"ção")) + "\n")}, 32000,
+            {QStringLiteral("\u00e7\u00e3o "), ""}, 2},
         {"a reply filling the buffer exactly", {BulkReply("abc\n"), BulkReply("de\n", 0)}, 9, {"abc ", "de ", ""}, 3},
     };
     for (const TCase& c : cases) {
