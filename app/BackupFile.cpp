@@ -8,6 +8,8 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+// windows.h names a function of its own ReplaceFile (a macro for ReplaceFileW).
+#undef ReplaceFile
 #endif
 
 namespace {

@@ -8,9 +8,3 @@ QString FormatFileVersion(quint32 versionMS, quint32 versionLS)
         .arg(versionLS >> 16)
         .arg(versionLS & 0xFFFF);
 }
-
-QString Versao_Executavel()
-{
-    const TFileVersion version = StampedFileVersion();
-    return FormatFileVersion(version.versionMS, version.versionLS);
-}

@@ -229,16 +229,6 @@ int StrToInt(const QString& text)
     return static_cast<int>(value);
 }
 
-QByteArray ToClientText(const QString& text)
-{
-    return text.toLocal8Bit();
-}
-
-QString FromClientText(const char* text)
-{
-    return QString::fromLocal8Bit(text);
-}
-
 bool StatusSaysNoSuchFile()
 {
     // The server's "open" failure (isc_io_open_err) followed by the operating

@@ -145,6 +145,7 @@ gds::Status CheckStatus(gds::Status errCode, bool raiseError);
 // hexadecimal; anything else raises EConvertError.
 int StrToInt(const QString& text);
 
-// 8-bit text across the client library is the system locale's encoding.
+// 8-bit text across the client library, one byte per character: the system's
+// ANSI code page on Windows, the locale's encoding elsewhere.
 QByteArray ToClientText(const QString& text);
 QString FromClientText(const char* text);

@@ -6,9 +6,11 @@
 #include <ibase.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
+#include <vector>
 
 static_assert(std::is_same_v<gds::Status, ISC_STATUS>, "status word type");
 static_assert(std::is_same_v<gds::Handle, isc_db_handle>, "handle type");
@@ -36,10 +38,12 @@ struct TParameters<std::tuple<Ours...>, std::tuple<Theirs...>, std::enable_if_t<
     : std::bool_constant<(SameParameter<Ours, Theirs>() && ... && true)> {
 };
 
+// The published function must have the client library's calling convention
+// (ISC_EXPORT) as well: a pointer of another convention matches nothing here.
 template <typename Ours, typename Theirs> struct TMatches : std::false_type {
 };
 template <typename R, typename... Ours, typename... Theirs>
-struct TMatches<R(Ours...), R (*)(Theirs...)> : TParameters<std::tuple<Ours...>, std::tuple<Theirs...>> {
+struct TMatches<R(Ours...), R(GDS_CALL*)(Theirs...)> : TParameters<std::tuple<Ours...>, std::tuple<Theirs...>> {
 };
 // isc_event_block takes its names as variadic arguments.
 template <>
@@ -65,18 +69,23 @@ struct TMatches<gds::Long(unsigned char**, unsigned char**, unsigned short, cons
 
 namespace {
 
+// The client library files tried in turn. On Windows the first is the name
+// that InterBase-family installations provide; current Firebird installations
+// often have only their own name.
 #ifdef _WIN32
-constexpr const char* PlatformClientLibrary = "fbclient.dll";
+constexpr const char* PlatformClientLibraries[] = {"gds32.dll", "fbclient.dll"};
 #else
-constexpr const char* PlatformClientLibrary = "libfbclient.so.2";
+constexpr const char* PlatformClientLibraries[] = {"libfbclient.so.2"};
 #endif
 
 // Which substitute takes the place of a function the library lacks.
 enum class TSubstitute { None, Version6, Version70, Version71, Version80, Xml };
 
-// The entry pointer type of a client function; isc_event_block is variadic.
-template <typename Signature> struct EntryOf {
-    using type = Signature*;
+// The entry pointer type of a client function, in the library's calling
+// convention; isc_event_block is variadic (and has the C convention).
+template <typename Signature> struct EntryOf;
+template <typename R, typename... Parameters> struct EntryOf<R(Parameters...)> {
+    using type = R(GDS_CALL*)(Parameters...);
 };
 template <> struct EntryOf<gds::Long(unsigned char**, unsigned char**, unsigned short, const gds::EventNames&)> {
     using type = gds::Long (*)(unsigned char**, unsigned char**, unsigned short, ...);
@@ -211,7 +220,11 @@ void TDynamicLibrary::LoadIBLibrary()
 {
     // A new load starts from nothing: no entry of an earlier load survives it.
     FreeIBLibrary();
-    if (!FLibrary.Open(ClientLibraryFileName()))
+    for (const char* fileName : ClientLibraryFileNames()) {
+        if (FLibrary.Open(fileName))
+            break;
+    }
+    if (!FLibrary.IsOpen())
         return;
     try {
         ResolveEntries();
@@ -334,8 +347,15 @@ IGDSLibrary& ClientLibrary()
     return *library;
 }
 
-const char* ClientLibraryFileName()
+std::vector<const char*> ClientLibraryFileNames()
 {
     const char* name = std::getenv("ZUR_CLIENT_LIBRARY");
-    return name && *name ? name : PlatformClientLibrary;
+    if (name && *name)
+        return {name};
+    return {std::begin(PlatformClientLibraries), std::end(PlatformClientLibraries)};
+}
+
+const char* ClientLibraryFileName()
+{
+    return ClientLibraryFileNames().front();
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // Client version as a fixed-point number: ten-thousandths (6.3 is 63000).
 using TClientVersion = std::int64_t;
@@ -31,7 +32,10 @@ public:
 // creates it (loading nothing); it lives until the process ends.
 IGDSLibrary& ClientLibrary();
 
-// Name of the client library file that the binding loads: the value of the
-// environment variable ZUR_CLIENT_LIBRARY when set, otherwise the platform's
-// client library, found through the platform's library search.
+// Names of the client library files that a load tries, in order, until one
+// loads: the value of the environment variable ZUR_CLIENT_LIBRARY alone when
+// set, otherwise the platform's client library names ("gds32.dll", then
+// "fbclient.dll" on Windows), found through the platform's library search.
+std::vector<const char*> ClientLibraryFileNames();
+// The first of them.
 const char* ClientLibraryFileName();

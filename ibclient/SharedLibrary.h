@@ -27,3 +27,9 @@ private:
     int FLastErrorCode = 0;
     QString FLastErrorText;
 };
+
+#ifdef _WIN32
+// The system's text for a Windows error code (FormatMessage), without the
+// line break that ends it; empty when the system has none.
+QString SystemErrorText(int code);
+#endif

@@ -4,6 +4,7 @@
 // integer conversion.
 
 #include "BindingTestSupport.h"
+#include "EightBitText.h"
 #include "Errors.h"
 #include "FakeClientControl.h"
 #include "GdsLibrary.h"
@@ -39,6 +40,13 @@ void PrintTo(const TMessageCase& c, std::ostream* out)
     *out << c.what;
 }
 
+// A server text with accented letters, in the machine's 8-bit code page.
+const QByteArray& AccentedText()
+{
+    static const QByteArray text = testtext::EightBit(QStringLiteral(u"Ação não permitida."));
+    return text;
+}
+
 class BindingServerErrorMessage : public testing::TestWithParam<TMessageCase> { };
 
 } // namespace
@@ -70,8 +78,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, BindingServerErrorMessage,
         TMessageCase{"OnlyTheLastStopGoes", {{335544344, "first."}, {335544734, "second."}}, "first.\r\nsecond"},
         TMessageCase{"TwoFinalStopsKeepOne", {{335544344, "ends in two.."}}, "ends in two."},
         TMessageCase{"NoText", {{335544344, ""}}, ""},
-        TMessageCase{"EightBitTextDecoded", {{335544344, "A\xc3\xa7\xc3\xa3o n\xc3\xa3o permitida."}},
-            QStringLiteral(u"Ação não permitida")}),
+        TMessageCase{
+            "EightBitTextDecoded", {{335544344, AccentedText().constData()}}, QStringLiteral(u"Ação não permitida")}),
     [](const testing::TestParamInfo<TMessageCase>& info) { return std::string(info.param.what); });
 
 TEST(BindingServerError, RoleErrorIsNotAnInterBaseError)

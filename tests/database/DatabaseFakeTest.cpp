@@ -3,6 +3,7 @@
 
 #include "Database.h"
 #include "DatabaseCheck.h"
+#include "EightBitText.h"
 #include "Errors.h"
 #include "FakeClientControl.h"
 #include "GdsLibrary.h"
@@ -63,7 +64,8 @@ TEST(IBDatabaseConnect, SendsNameAndBlockAndAsksTheDialect)
     EXPECT_NE(db->Handle(), 0u);
     EXPECT_EQ(
         fake::Calls(), QStringList({"isc_attach_database", "isc_database_info", "isc_vax_integer", "isc_vax_integer"}));
-    EXPECT_EQ(fake::LastName("isc_attach_database"), QString::fromUtf8("localhost/3055:/dados/ação.fdb").toUtf8());
+    EXPECT_EQ(
+        fake::LastName("isc_attach_database"), testtext::EightBit(QString::fromUtf8("localhost/3055:/dados/ação.fdb")));
     EXPECT_EQ(fake::LastBlock("isc_attach_database"), Credentials("SYSDBA", "plumtrove"));
     EXPECT_EQ(db->DPBLength(), 5 + 6 + 9);
     EXPECT_EQ(fake::LastBlock("isc_database_info"), QByteArray(1, char(62)));

@@ -1,6 +1,7 @@
 // The database parameter block built from name=value lines: exact bytes and refusals.
 
 #include "DatabaseParamBlock.h"
+#include "EightBitText.h"
 #include "Errors.h"
 
 #include <ibase.h>
@@ -59,7 +60,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, IBDpbBlockBytes,
         BlockCase{
             "value kept as written, blanks and later = included", {"password= a=b "}, Bytes({1, 29, 5}) + " a=b "},
         BlockCase{"value length counts bytes of 8-bit text", {QString::fromUtf8("user_name=José")},
-            Bytes({1, 28, 5, 'J', 'o', 's', 0xC3, 0xA9})},
+            Bytes({1, 28, static_cast<int>(testtext::EightBit(QStringLiteral(u"José")).size())})
+                + testtext::EightBit(QStringLiteral(u"José"))},
         BlockCase{"sql_dialect travels as the digit's value", {"sql_dialect=3"}, Bytes({1, 63, 1, 3})},
         BlockCase{"sql_dialect only its first character changes", {"sql_dialect=13"}, Bytes({1, 63, 2, 1, '3'})},
         BlockCase{"byte number: low byte", {"num_buffers=300"}, Bytes({1, 5, 1, 44})},
@@ -138,9 +140,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, IBDpbBlockRefusals,
         RefusalCase{"empty sql_dialect", {"sql_dialect="}, 0, ""},
         RefusalCase{"256-byte value", {"user_name=u", "password=" + QString(256, u'x')}, 122,
             "Parameter value too long: password (256 bytes, at most 255)"},
-        RefusalCase{"256 bytes of 8-bit text in fewer characters",
-            {QStringLiteral("user_name=") + QString(128, QChar(0xE9))}, 122,
-            "Parameter value too long: user_name (256 bytes, at most 255)"}),
+        RefusalCase{"256 bytes of 8-bit text (fewer characters where a letter takes two)",
+            {QStringLiteral("user_name=")
+                + QString(256 / testtext::EightBit(QString(QChar(0xE9))).size(), QChar(0xE9))},
+            122, "Parameter value too long: user_name (256 bytes, at most 255)"}),
     [](const testing::TestParamInfo<RefusalCase>& info) { return "Case" + std::to_string(info.index); });
 
 TEST(IBDpbNameTable, EveryNameHasItsPositionAndOnlyTheListedCodesEncode)

@@ -19,7 +19,12 @@
 #define FAKE_MINOR 3
 #endif
 
+#ifdef _WIN32
+// The DLL exports what its module-definition file lists (see CMakeLists.txt).
+#define FAKE_EXPORT extern "C"
+#else
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

@@ -1,27 +1,28 @@
 #include "FakeClientControl.h"
 
-#include <dlfcn.h>
+#include "SharedLibrary.h"
 
 #include <cstdlib>
 #include <stdexcept>
 
 namespace {
 
-void* fakeLibrary()
+// The same file again: the platform hands out the module that the binding
+// loaded, so both reach one fake.
+SharedLibrary& fakeLibrary()
 {
-    static void* handle = [] {
+    static SharedLibrary library;
+    if (!library.IsOpen()) {
         const char* name = std::getenv("ZUR_CLIENT_LIBRARY");
-        void* h = name ? dlopen(name, RTLD_NOW | RTLD_LOCAL) : nullptr;
-        if (!h)
+        if (!name || !library.Open(name))
             throw std::runtime_error("the fake client library is not loadable (ZUR_CLIENT_LIBRARY)");
-        return h;
-    }();
-    return handle;
+    }
+    return library;
 }
 
 template <typename F> F resolve(const char* name)
 {
-    void* entry = dlsym(fakeLibrary(), name);
+    void* entry = fakeLibrary().Symbol(name);
     if (!entry)
         throw std::runtime_error(std::string("fake client control missing: ") + name);
     return reinterpret_cast<F>(entry);

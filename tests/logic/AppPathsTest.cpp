@@ -14,7 +14,8 @@ TEST(AppPaths, ExecutableDirectoryHoldsThisProgramAndEndsInTheSeparator)
     ASSERT_FALSE(directory.isEmpty());
     EXPECT_TRUE(directory.endsWith(PathSeparator())) << directory.toStdString();
     EXPECT_TRUE(QFileInfo(directory).isAbsolute());
-    EXPECT_TRUE(QFileInfo(directory + QStringLiteral("logic_tests")).isFile()) << directory.toStdString();
+    EXPECT_TRUE(QFileInfo(directory + QStringLiteral("logic_tests" EXECUTABLE_SUFFIX)).isFile())
+        << directory.toStdString();
 }
 
 TEST(AppPaths, FileExistsCountsFilesOnly)

@@ -2,6 +2,7 @@
 // builder functions (no client library involved).
 
 #include "BackupRestoreServices.h"
+#include "EightBitText.h"
 #include "Errors.h"
 #include "ServiceTestSupport.h"
 #include "Services.h"
@@ -44,7 +45,9 @@ TEST(ServicesAttachBlock, BuildsItemsFromParameterLines)
             Bytes(2, 2, 28, 1, "u")},
         {"repeated names are all sent in order", {"user_name=a", "user_name=b"}, Bytes(2, 2, 28, 1, "a", 28, 1, "b")},
         {"instance name is sent", {"instance_name=fb"}, Bytes(2, 2, 75, 2, "fb")},
-        {"value length counts 8-bit bytes", {QStringLiteral("password=s\u00e9")}, Bytes(2, 2, 29, 3, "s\xc3\xa9")},
+        {"value length counts 8-bit bytes", {QStringLiteral("password=s\u00e9")},
+            Bytes(2, 2, 29, int(testtext::EightBit(QStringLiteral(u"sé")).size()),
+                testtext::EightBit(QStringLiteral(u"sé")))},
         {"a 255-byte value fits", {"password=" + longest}, Bytes(2, 2, 29, 255, longest.toLatin1())},
     };
     for (const TBlockCase& c : cases) {
@@ -150,7 +153,8 @@ TEST(ServicesStartBlock, StringLengthIsTwoBytesOf8BitText)
     const QString longName = "/" + QString(299, u'd');
     const QByteArray block = BuildBackupStartBlock(longName, {}, false, 0, {QStringLiteral("/b/\u00e7.BKP")});
     EXPECT_EQ(Hex(block.left(4)), Hex(Bytes(1, 106, 0x2C, 0x01)));
-    EXPECT_EQ(Hex(block.mid(4 + 300 + 5)), Hex(Bytes(5, 9, 0, "/b/\xc3\xa7.BKP")));
+    const QByteArray file = testtext::EightBit(QStringLiteral(u"/b/ç.BKP"));
+    EXPECT_EQ(Hex(block.mid(4 + 300 + 5)), Hex(Bytes(5, int(file.size()), 0, file)));
 }
 
 TEST(ServicesStartBlock, RestoreBlocks)

@@ -2,6 +2,7 @@
 // handed to the client calls, scripted output replies and scripted failures.
 
 #include "BackupRestoreServices.h"
+#include "EightBitText.h"
 #include "Errors.h"
 #include "FakeClientControl.h"
 #include "GdsLibrary.h"
@@ -286,6 +287,7 @@ TEST_F(ServicesObjects, GetNextLineByQueryReadsScriptedReplies)
         bool eof;
     };
     const QByteArray longLine(32768, 'x');
+    const QByteArray accented = testtext::EightBit(QStringLiteral(u"ção"));
     const TCase cases[] = {
         {"end of output", Bytes(62, 0, 0, 1), 32000, -1, QString(), true},
         {"a line", Bytes(62, 5, 0, "hello", 1), 32000, -1, QStringLiteral("hello"), false},
@@ -296,7 +298,8 @@ TEST_F(ServicesObjects, GetNextLineByQueryReadsScriptedReplies)
         {"end marker just beyond the buffer", Bytes(62, 5, 0, "hello", 1), 8, ibxeOutputParsingError, QString(), false},
         {"reply filling the buffer exactly", Bytes(62, 5, 0, "hello", 1), 9, -1, QStringLiteral("hello"), false},
         {"a zero byte ends the text", Bytes(62, 3, 0, "a", 0, "b", 1), 32000, -1, QStringLiteral("a"), false},
-        {"8-bit text", Bytes(62, 5, 0, "\xc3\xa7\xc3\xa3o", 1), 32000, -1, QStringLiteral("\u00e7\u00e3o"), false},
+        {"8-bit text", Bytes(62, int(accented.size()), 0, accented, 1), 32000, -1, QStringLiteral("\u00e7\u00e3o"),
+            false},
         {"line length above 32767", Bytes(62, 0x00, 0x80, longLine, 1), 40000, -1, QString::fromLatin1(longLine),
             false},
     };
@@ -440,7 +443,8 @@ TEST_F(ServicesObjects, BulkRepliesAreSplitIntoTheServersLines)
         {"empty lines", {BulkReply("\n\na\n")}, 32000, {" ", " ", "a ", ""}, 2},
         {"a carriage return stays", {BulkReply("a\r\n")}, 32000, {"a\r ", ""}, 2},
         {"a zero byte ends a line's text", {BulkReply(QByteArray("a\0b\nc\n", 6))}, 32000, {"a", "c ", ""}, 2},
-        {"8-bit text", {BulkReply("\xc3\xa7\xc3\xa3o\n")}, 32000, {QStringLiteral("\u00e7\u00e3o "), ""}, 2},
+        {"8-bit text", {BulkReply(testtext::EightBit(QStringLiteral(u"ção")) + "\n")}, 32000,
+            {QStringLiteral("\u00e7\u00e3o "), ""}, 2},
         {"a reply filling the buffer exactly", {BulkReply("abc\n"), BulkReply("de\n", 0)}, 9, {"abc ", "de ", ""}, 3},
     };
     for (const TCase& c : cases) {

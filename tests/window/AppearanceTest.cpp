@@ -708,7 +708,9 @@ class AppearanceAt144DpiTest : public WindowTest {
 public:
     static void SetUpTestSuite()
     {
-        static QTemporaryFile config(QDir::tempPath() + QStringLiteral("/zur-screen-XXXXXX.json"));
+        // A path relative to the working directory: the platform's options are
+        // separated by ":", which a drive letter would bring in.
+        static QTemporaryFile config(QStringLiteral("zur-screen-XXXXXX.json"));
         ASSERT_TRUE(config.open());
         config.write(R"({"screens": [{"name": "wide", "x": 0, "y": 0, "width": 1600, "height": 1200,
                          "logicalDpi": 144, "logicalBaseDpi": 96, "dpr": 1}]})");

@@ -3,6 +3,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QString>
 
 #include <gtest/gtest.h>
@@ -34,7 +35,8 @@ TEST(Startup, WithoutTheClientLibraryTheProgramReportsAndEnds)
 
     // The report's caption, then its text (after whatever Qt itself wrote).
     const QString output = QString::fromLocal8Bit(program.readAllStandardError());
-    const QStringList lines = output.split(QLatin1Char('\n'));
+    // Lines end in CR LF on Windows.
+    const QStringList lines = output.split(QRegularExpression(QStringLiteral("\r?\n")));
     const int caption = lines.indexOf(QStringLiteral("Application Error"));
     ASSERT_GE(caption, 0) << output.toStdString();
     ASSERT_GE(lines.size(), caption + 3) << output.toStdString();
