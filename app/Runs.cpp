@@ -148,9 +148,10 @@ private:
     TStyle FStyle;
 };
 
-// Reads a started service's output to its end into a log, one line per query
-// on a thread of its own, while this thread puts the lines into the log and
-// processes the window's pending messages between lines. The last line is the
+// Reads a started service's output to its end into a log, line by line on a
+// thread of its own (the service asks the server for its output in bulk and
+// hands it out a line at a time), while this thread puts the lines into the
+// log and processes the window's pending messages between batches of lines. The last line is the
 // empty one that ends the output. Every line read is in the log when this
 // returns or throws.
 void ReadOutput(TIBControlAndQueryService& service, TLogView& log, const TLogFeed::TWriter& writer)
