@@ -124,6 +124,20 @@ TEST(ServicesServer, VerboseBackupReadsToEofAndRestores)
     EXPECT_EQ(testserver::CountRows(restored, QStringLiteral("t")), 3);
 }
 
+namespace {
+
+// A database of the source tables and 40 more made from tableSql (with %1
+// for the table's number), then more SQL: output enough for several replies.
+void CreateWithManyTables(const QString& path, const QString& tableSql, const QString& more = QString())
+{
+    QString tables = QString::fromLatin1(SourceTables);
+    for (int i = 0; i < 40; ++i)
+        tables += tableSql.arg(i);
+    testserver::CreateDatabase(path, tables + more);
+}
+
+} // namespace
+
 // The same backup and restore read in bulk (with the default buffer, and with
 // one so small that lines are cut across replies) and one line per query
 // give the same lines, byte for byte.
@@ -131,12 +145,9 @@ TEST(ServicesServer, BulkReadingGivesTheLinesOfTheLinePerQueryReading)
 {
     const QString folder = testserver::NewFolder(QStringLiteral("services-bulk"));
     const QString source = folder + QStringLiteral("source.fdb");
-    QString tables = QString::fromLatin1(SourceTables);
-    for (int i = 0; i < 40; ++i)
-        tables += QStringLiteral("create table table_with_a_long_name_%1 (id integer not null primary key, "
-                                 "description varchar(60), amount numeric(15,2));\n")
-                      .arg(i);
-    testserver::CreateDatabase(source, tables);
+    CreateWithManyTables(source,
+        QStringLiteral("create table table_with_a_long_name_%1 (id integer not null primary key, "
+                       "description varchar(60), amount numeric(15,2));\n"));
 
     // The same file names each time: the lines name them.
     const QString backupFile = folder + QStringLiteral("SOURCE.BKP");
@@ -166,12 +177,9 @@ TEST(ServicesServer, BulkReadingOfARestoreThatFails)
 {
     const QString folder = testserver::NewFolder(QStringLiteral("services-bulk-failure"));
     const QString source = folder + QStringLiteral("source.fdb");
-    QString tables = QString::fromLatin1(SourceTables);
-    for (int i = 0; i < 40; ++i)
-        tables += QStringLiteral("create table tab_%1 (id integer not null primary key, d varchar(60));\n").arg(i);
-    tables
-        += QStringLiteral("commit;\ninsert into tab_1 select rdb$relation_id, rdb$relation_name from rdb$relations;\n");
-    testserver::CreateDatabase(source, tables);
+    CreateWithManyTables(source,
+        QStringLiteral("create table tab_%1 (id integer not null primary key, d varchar(60));\n"),
+        QStringLiteral("commit;\ninsert into tab_1 select rdb$relation_id, rdb$relation_name from rdb$relations;\n"));
     const QString backupFile = folder + QStringLiteral("SOURCE.BKP");
     Backup(source, backupFile);
     QFile file(backupFile);
