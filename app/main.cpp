@@ -7,9 +7,9 @@
 // shown in a message box, so that a test can start the program as a process
 // and read the report without a box that waits for the operator.
 
-#include "BackupRestore.h"
-#include "ErrorReport.h"
-#include "Errors.h"
+#include "ibclient/Errors.h"
+#include "window/BackupRestore.h"
+#include "window/ErrorReport.h"
 
 #include <QApplication>
 

@@ -9,12 +9,12 @@
 
 #include "BenchSupport.h"
 #include "DelayProxy.h"
-#include "ErrorReport.h"
-#include "Errors.h"
 #include "GbakRuns.h"
 #include "LogAppend.h"
 #include "ServiceRuns.h"
 #include "WindowRuns.h"
+#include "ibclient/Errors.h"
+#include "window/ErrorReport.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // What the benchmark's measurements share: a clock, medians, the process's
 // peak resident memory, and a message-box recorder that never blocks.
 
-#include "Dialogs.h"
+#include "window/Dialogs.h"
 
 #include <QObject>
 #include <QString>

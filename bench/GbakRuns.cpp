@@ -1,7 +1,7 @@
 #include "GbakRuns.h"
 
-#include "BackupFile.h"
 #include "BenchSupport.h"
+#include "core/BackupFile.h"
 
 #include <QStringList>
 

@@ -1,9 +1,9 @@
 #include "LogAppend.h"
 
-#include "BackupRestore.h"
 #include "BenchSupport.h"
-#include "LogFeed.h"
-#include "LogView.h"
+#include "logview/LogFeed.h"
+#include "logview/LogView.h"
+#include "window/BackupRestore.h"
 
 #include <QApplication>
 #include <QTabWidget>

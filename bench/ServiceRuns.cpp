@@ -1,8 +1,8 @@
 #include "ServiceRuns.h"
 
-#include "BackupFile.h"
-#include "BackupRestoreServices.h"
 #include "BenchSupport.h"
+#include "core/BackupFile.h"
+#include "ibclient/BackupRestoreServices.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "WindowRuns.h"
 
-#include "BackupRestore.h"
-#include "BackupRestoreServices.h"
 #include "BenchSupport.h"
-#include "Database.h"
-#include "LogView.h"
+#include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Database.h"
+#include "logview/LogView.h"
+#include "window/BackupRestore.h"
 
 #include <QApplication>
 #include <QFile>

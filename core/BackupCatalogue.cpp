@@ -1,7 +1,7 @@
-#include "BackupCatalogue.h"
+#include "core/BackupCatalogue.h"
 
-#include "AppPaths.h"
-#include "StringList.h"
+#include "core/AppPaths.h"
+#include "ibclient/StringList.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "BackupFile.h"
+#include "core/BackupFile.h"
 
 #include <QFile>
 #include <QFileInfo>

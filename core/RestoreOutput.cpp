@@ -1,4 +1,4 @@
-#include "RestoreOutput.h"
+#include "core/RestoreOutput.h"
 
 namespace {
 

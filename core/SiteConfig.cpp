@@ -1,8 +1,8 @@
-#include "SiteConfig.h"
+#include "core/SiteConfig.h"
 
-#include "AppPaths.h"
-#include "Errors.h"
-#include "StringList.h"
+#include "core/AppPaths.h"
+#include "ibclient/Errors.h"
+#include "ibclient/StringList.h"
 
 #include <QDir>
 #include <QFile>

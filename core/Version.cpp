@@ -1,4 +1,4 @@
-#include "Version.h"
+#include "core/Version.h"
 
 QString FormatFileVersion(quint32 versionMS, quint32 versionLS)
 {

@@ -1,6 +1,6 @@
 // The executable's file version on Unix, where executables carry no version
 // block: the version stamped into the build.
-#include "Version.h"
+#include "core/Version.h"
 
 QString Versao_Executavel()
 {

@@ -1,7 +1,7 @@
 // The executable's file version on Windows: the fixed file version of the
 // running executable's version block. An executable without one (the test
 // programs) reports the version stamped into the build.
-#include "Version.h"
+#include "core/Version.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The backup and restore service objects and the start blocks they send.
 
-#include "Services.h"
-#include "StringList.h"
+#include "ibclient/Services.h"
+#include "ibclient/StringList.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
 // Text to and from the client library on Unix: the locale's 8-bit encoding.
-#include "Errors.h"
+#include "ibclient/Errors.h"
 
 QByteArray ToClientText(const QString& text)
 {

@@ -1,7 +1,7 @@
 // Text to and from the client library on Windows: the system's ANSI code
 // page, one byte per character; a character the code page lacks becomes the
 // code page's default character.
-#include "Errors.h"
+#include "ibclient/Errors.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
-#include "Database.h"
+#include "ibclient/Database.h"
 
-#include "DatabaseParamBlock.h"
-#include "Errors.h"
-#include "GdsLibrary.h"
+#include "ibclient/DatabaseParamBlock.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
 
 #include <ibase.h>
 

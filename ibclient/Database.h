@@ -2,9 +2,9 @@
 // The database connection, its transactions and the links through which
 // statement objects register with both.
 
-#include "GdsTypes.h"
-#include "StringList.h"
-#include "TraceHook.h"
+#include "ibclient/GdsTypes.h"
+#include "ibclient/StringList.h"
+#include "ibclient/TraceHook.h"
 
 #include <QByteArray>
 #include <QString>

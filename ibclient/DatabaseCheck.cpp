@@ -1,8 +1,8 @@
-#include "DatabaseCheck.h"
+#include "ibclient/DatabaseCheck.h"
 
-#include "Database.h"
-#include "Errors.h"
-#include "GdsLibrary.h"
+#include "ibclient/Database.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
 
 #include <ibase.h>
 

@@ -1,7 +1,7 @@
-#include "DatabaseParamBlock.h"
+#include "ibclient/DatabaseParamBlock.h"
 
-#include "Errors.h"
-#include "StringList.h"
+#include "ibclient/Errors.h"
+#include "ibclient/StringList.h"
 
 #include <array>
 

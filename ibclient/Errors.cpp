@@ -1,7 +1,7 @@
-#include "Errors.h"
+#include "ibclient/Errors.h"
 
-#include "GdsLibrary.h"
-#include "TraceHook.h"
+#include "ibclient/GdsLibrary.h"
+#include "ibclient/TraceHook.h"
 
 #include <ibase.h>
 

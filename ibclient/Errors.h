@@ -2,7 +2,7 @@
 // Exceptions of the client layer, the status vector and the one path from a
 // failed client call (or a client-side check) to an exception.
 
-#include "GdsTypes.h"
+#include "ibclient/GdsTypes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "GdsLibrary.h"
+#include "ibclient/GdsLibrary.h"
 
-#include "Errors.h"
-#include "SharedLibrary.h"
+#include "ibclient/Errors.h"
+#include "ibclient/SharedLibrary.h"
 
 #include <ibase.h>
 
@@ -61,7 +61,7 @@ struct TMatches<gds::Long(unsigned char**, unsigned char**, unsigned short, cons
 #define GDS_V6 GDS_CHECK
 #define GDS_VERSION GDS_CHECK
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
 #undef GDS_CHECK
 #pragma GCC diagnostic pop
 
@@ -163,7 +163,7 @@ public:
     {                                                                                                                  \
         return Caller(Entry(F##name, #name)) args;                                                                     \
     }
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
 
 private:
     // The entry to call. Before the first load (or after a failed one) the
@@ -213,7 +213,7 @@ private:
     TClientVersion FClientVersion = 0;
 
 #define GDS_FN(result, name, params, args) TEntry<result params> F##name;
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
 };
 
 void TDynamicLibrary::LoadIBLibrary()
@@ -239,7 +239,7 @@ void TDynamicLibrary::ResolveEntries()
 {
 #define GDS_REQUIRED(result, name, params, args) RequireEntry(F##name, #name);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
 
     if (ProbeEntry(Fisc_rollback_retaining, "isc_rollback_retaining")) {
         FClientVersion = 60000;
@@ -247,12 +247,12 @@ void TDynamicLibrary::ResolveEntries()
     if (std::string_view(#name) != "isc_rollback_retaining")                                                           \
         RequireEntry(F##name, #name);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
     } else {
         FClientVersion = 50000;
 #define GDS_V6(result, name, params, args) Substitute(F##name, TSubstitute::Version6);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
     }
 
     if (ProbeEntry(Fisc_get_client_version, "isc_get_client_version")) {
@@ -265,49 +265,49 @@ void TDynamicLibrary::ResolveEntries()
     } else {
 #define GDS_VERSION(result, name, params, args) Substitute(F##name, TSubstitute::Version70);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
     }
 
     if (FClientVersion >= 70000) {
 #define GDS_V7(result, name, params, args) RequireEntry(F##name, #name);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
         if (FClientVersion >= 71000) {
 #define GDS_V71(result, name, params, args) RequireEntry(F##name, #name);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
         } else {
 #define GDS_V71(result, name, params, args) Substitute(F##name, TSubstitute::Version71);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
         }
         if (FClientVersion >= 80000) {
 #define GDS_V80(result, name, params, args) RequireEntry(F##name, #name);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
         } else {
 #define GDS_V80(result, name, params, args) Substitute(F##name, TSubstitute::Version80);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
         }
     } else {
 #define GDS_V7(result, name, params, args) Substitute(F##name, TSubstitute::Version70);
 #define GDS_V71(result, name, params, args) Substitute(F##name, TSubstitute::Version71);
 #define GDS_V80(result, name, params, args) Substitute(F##name, TSubstitute::Version80);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
     }
 
     // Nothing in this system uses the XML extension library, so it is not probed.
 #define GDS_XML(result, name, params, args) Substitute(F##name, TSubstitute::Xml);
 #define GDS_FN(result, name, params, args)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
 }
 
 void TDynamicLibrary::ClearEntries()
 {
 #define GDS_FN(result, name, params, args) F##name = {};
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
 }
 
 void TDynamicLibrary::FreeIBLibrary()

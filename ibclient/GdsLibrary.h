@@ -1,7 +1,7 @@
 #pragma once
 // The one process-wide binding of the database client library.
 
-#include "GdsTypes.h"
+#include "ibclient/GdsTypes.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,7 +25,7 @@ public:
     virtual TClientVersion GetIBClientVersion() = 0;
 
 #define GDS_FN(result, name, params, args) virtual result name params = 0;
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
 };
 
 // The binding every component takes when it is constructed. The first call

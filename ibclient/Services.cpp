@@ -1,7 +1,7 @@
-#include "Services.h"
+#include "ibclient/Services.h"
 
-#include "Errors.h"
-#include "StringList.h"
+#include "ibclient/Errors.h"
+#include "ibclient/StringList.h"
 
 #include <ibase.h>
 

@@ -3,10 +3,10 @@
 // block built from the parameter lines, attaching and detaching, and reading
 // a running job's output line by line.
 
-#include "GdsLibrary.h"
-#include "GdsTypes.h"
-#include "StringList.h"
-#include "TraceHook.h"
+#include "ibclient/GdsLibrary.h"
+#include "ibclient/GdsTypes.h"
+#include "ibclient/StringList.h"
+#include "ibclient/TraceHook.h"
 
 #include <QByteArray>
 #include <QString>

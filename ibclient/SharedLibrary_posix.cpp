@@ -1,5 +1,5 @@
 // Shared libraries on Unix: dlopen and dlsym.
-#include "SharedLibrary.h"
+#include "ibclient/SharedLibrary.h"
 
 #include <cerrno>
 #include <dlfcn.h>

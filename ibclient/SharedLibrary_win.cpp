@@ -1,6 +1,6 @@
 // Shared libraries on Windows: LoadLibrary and GetProcAddress, with the
 // system's error code and its text for a failed lookup.
-#include "SharedLibrary.h"
+#include "ibclient/SharedLibrary.h"
 
 #include <windows.h>
 

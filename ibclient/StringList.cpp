@@ -1,4 +1,4 @@
-#include "StringList.h"
+#include "ibclient/StringList.h"
 
 TStringList::TStringList(std::initializer_list<QString> lines)
     : FLines(lines)

@@ -1,4 +1,4 @@
-#include "TraceHook.h"
+#include "ibclient/TraceHook.h"
 
 #include <memory>
 #include <mutex>

@@ -1,7 +1,6 @@
-#include "LogFeed.h"
+#include "logview/LogFeed.h"
 
-#include "LogView.h"
-#include "OutputReader.h"
+#include "logview/LogView.h"
 
 #include <QEvent>
 #include <QtGlobal>
@@ -85,31 +84,6 @@ bool TLogFeed::eventFilter(QObject* watched, QEvent* event)
     if (IsOperatorInput(event->type()))
         Flush();
     return QObject::eventFilter(watched, event);
-}
-
-void FeedOutput(TOutputReader& reader, TLogFeed& feed, const std::function<void()>& processMessages)
-{
-    std::vector<TOutputReader::TLine> lines;
-    bool more = true;
-    while (more) {
-        lines.clear();
-        more = reader.Take(lines, feed.Timing().idle);
-        if (lines.empty()) {
-            // Nothing came for a while: the log shows what the job is busy
-            // with, and the window stays responsive.
-            feed.Flush();
-            processMessages();
-            continue;
-        }
-        // The lines taken together were read while this thread was busy or
-        // waiting; processing messages between them, with nothing to wait for
-        // in between, would only take processor time from the server's job.
-        processMessages();
-        for (const TOutputReader::TLine& line : lines)
-            feed.Add(line.Text, line.Waited);
-    }
-    feed.Flush();
-    reader.RethrowFailure();
 }
 
 void AppendLines(TLogView& log, const QStringList& lines)

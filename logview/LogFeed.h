@@ -21,7 +21,6 @@
 
 class TLogView;
 class QEvent;
-class TOutputReader;
 
 struct TLogFeedTiming {
     // Lines that come in quick succession are put into the log at most this often.
@@ -75,13 +74,6 @@ private:
     std::chrono::microseconds FLastWrite;
     int FLinesAtOnce = 0;
 };
-
-// Takes the output from `reader` into `feed` to its end: the window's pending
-// messages are processed before each batch of lines taken from the reader and
-// whenever the server leaves the run waiting for `idle`, and the lines held
-// then go into the log. Every line read is in the log when this returns; then
-// what the reading failed with is thrown.
-void FeedOutput(TOutputReader& reader, TLogFeed& feed, const std::function<void()>& processMessages);
 
 // The backup log's way with a batch: each line appended as a new line, as
 // appending them one by one does it (an empty line appended to an empty log

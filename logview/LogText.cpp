@@ -1,4 +1,4 @@
-#include "LogText.h"
+#include "logview/LogText.h"
 
 #include <QChar>
 

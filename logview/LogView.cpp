@@ -1,4 +1,4 @@
-#include "LogView.h"
+#include "logview/LogView.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

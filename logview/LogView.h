@@ -7,7 +7,7 @@
 // line rather than as a height measured over the whole text, and so costs the
 // same for each line appended however long the log has grown.
 
-#include "LogText.h"
+#include "logview/LogText.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>

@@ -1,4 +1,4 @@
-#include "OutputReader.h"
+#include "runs/OutputReader.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
-#include "RestoreSafety.h"
+#include "runs/RestoreSafety.h"
 
-#include "Database.h"
-#include "DatabaseCheck.h"
-#include "Errors.h"
+#include "ibclient/Database.h"
+#include "ibclient/DatabaseCheck.h"
+#include "ibclient/Errors.h"
 
 #include <ibase.h>
 

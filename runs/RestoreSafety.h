@@ -10,8 +10,8 @@
 // Every check reaches the database exactly as the service that writes it
 // does: the same server, the same protocol, the same path.
 
-#include "BackupFile.h"
-#include "BackupNaming.h"
+#include "core/BackupFile.h"
+#include "core/BackupNaming.h"
 
 #include <QString>
 

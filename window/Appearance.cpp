@@ -1,6 +1,6 @@
-#include "Appearance.h"
+#include "window/Appearance.h"
 
-#include "LogView.h"
+#include "logview/LogView.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,16 +1,16 @@
-#include "BackupRestore.h"
+#include "window/BackupRestore.h"
 
-#include "Appearance.h"
-#include "BackupCatalogue.h"
-#include "BackupRestoreServices.h"
-#include "Database.h"
-#include "Dialogs.h"
-#include "ErrorReport.h"
-#include "SiteConfig.h"
-#include "Version.h"
+#include "core/BackupCatalogue.h"
+#include "core/SiteConfig.h"
+#include "core/Version.h"
+#include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Database.h"
+#include "window/Appearance.h"
+#include "window/Dialogs.h"
+#include "window/ErrorReport.h"
 
-#include "AppPaths.h"
-#include "LogView.h"
+#include "core/AppPaths.h"
+#include "logview/LogView.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -3,7 +3,7 @@
 // restore page with the catalogue of backups, and the components that talk to
 // the server.
 
-#include "RestoreSafety.h"
+#include "runs/RestoreSafety.h"
 
 #include <QString>
 #include <QWidget>

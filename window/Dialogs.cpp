@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "window/Dialogs.h"
 
 #include <QApplication>
 #include <QDir>

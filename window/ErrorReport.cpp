@@ -1,6 +1,6 @@
-#include "ErrorReport.h"
+#include "window/ErrorReport.h"
 
-#include "Dialogs.h"
+#include "window/Dialogs.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // entered through RunReported, so a failure that leaves a handler is shown
 // here and never travels into Qt's event loop; the program goes on.
 
-#include "Errors.h"
+#include "ibclient/Errors.h"
 
 #include <QString>
 

@@ -6,10 +6,10 @@
 // spacing, so they follow the window's size; all others keep their place
 // from their parent's top-left corner.
 
-#include "BackupRestore.h"
+#include "window/BackupRestore.h"
 
-#include "Dialogs.h"
-#include "LogView.h"
+#include "logview/LogView.h"
+#include "window/Dialogs.h"
 
 #include <QComboBox>
 #include <QFrame>

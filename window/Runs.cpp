@@ -1,21 +1,21 @@
 // The connection test and the backup and restore runs of the main window.
 
-#include "BackupRestore.h"
+#include "window/BackupRestore.h"
 
-#include "AppPaths.h"
-#include "BackupNaming.h"
-#include "BackupRestoreServices.h"
-#include "Database.h"
-#include "Dialogs.h"
-#include "Errors.h"
-#include "LogFeed.h"
-#include "LogView.h"
-#include "OutputReader.h"
-#include "RestoreSafety.h"
-#include "StringList.h"
+#include "core/AppPaths.h"
+#include "core/BackupNaming.h"
+#include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Database.h"
+#include "ibclient/Errors.h"
+#include "ibclient/StringList.h"
+#include "logview/LogFeed.h"
+#include "logview/LogView.h"
+#include "runs/FeedOutput.h"
+#include "runs/RestoreSafety.h"
+#include "window/Dialogs.h"
 
-#include "BackupFile.h"
-#include "RestoreOutput.h"
+#include "core/BackupFile.h"
+#include "core/RestoreOutput.h"
 
 #include <QElapsedTimer>
 #include <QFile>

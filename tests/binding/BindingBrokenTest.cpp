@@ -2,10 +2,10 @@
 // (isc_drop_database): the load fails with the operating-system error, and
 // the binding hands out nothing afterwards.
 
-#include "Errors.h"
 #include "FakeClientControl.h"
-#include "GdsLibrary.h"
-#include "SharedLibrary.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
+#include "ibclient/SharedLibrary.h"
 
 #include <gtest/gtest.h>
 

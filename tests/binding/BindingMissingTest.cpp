@@ -3,9 +3,9 @@
 // tries again, so the library is found once it appears.
 
 #include "BindingTestSupport.h"
-#include "Errors.h"
 #include "FakeClientControl.h"
-#include "GdsLibrary.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
 
 #include <gtest/gtest.h>
 

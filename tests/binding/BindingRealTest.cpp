@@ -2,8 +2,8 @@
 // loads, the version it reports and the stand-ins for what the library lacks.
 
 #include "BindingTestSupport.h"
-#include "Errors.h"
-#include "GdsLibrary.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
 
 #include <gtest/gtest.h>
 

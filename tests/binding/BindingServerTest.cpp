@@ -2,9 +2,9 @@
 // exception carries the server's own texts.
 
 #include "BindingTestSupport.h"
-#include "Errors.h"
-#include "GdsLibrary.h"
 #include "TestServer.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "BindingTestSupport.h"
 
-#include "Errors.h"
+#include "ibclient/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ const std::vector<TFunction>& Functions()
 #define GDS_V71(result, name, params, args) GDS_ENTRY(Version71, name)
 #define GDS_V80(result, name, params, args) GDS_ENTRY(Version80, name)
 #define GDS_XML(result, name, params, args) GDS_ENTRY(Xml, name)
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"
 #undef GDS_ENTRY
     };
     // clang-format on

@@ -3,8 +3,8 @@
 // group, a way to call one with nothing but zeros, the messages the stand-ins
 // of missing functions raise, and a trace hook that records what reaches it.
 
-#include "GdsLibrary.h"
-#include "TraceHook.h"
+#include "ibclient/GdsLibrary.h"
+#include "ibclient/TraceHook.h"
 
 #include <QString>
 #include <QStringList>

@@ -8,9 +8,9 @@
 //                               and isc_get_client_version
 
 #include "BindingTestSupport.h"
-#include "Errors.h"
 #include "FakeClientControl.h"
-#include "GdsLibrary.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 
 #include "BindingTestSupport.h"
 #include "EightBitText.h"
-#include "Errors.h"
 #include "FakeClientControl.h"
-#include "GdsLibrary.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "AppPaths.h"
+#include "core/AppPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +14,7 @@ TEST(AppPaths, ExecutableDirectoryHoldsThisProgramAndEndsInTheSeparator)
     ASSERT_FALSE(directory.isEmpty());
     EXPECT_TRUE(directory.endsWith(PathSeparator())) << directory.toStdString();
     EXPECT_TRUE(QFileInfo(directory).isAbsolute());
-    EXPECT_TRUE(QFileInfo(directory + QStringLiteral("logic_tests" EXECUTABLE_SUFFIX)).isFile())
+    EXPECT_TRUE(QFileInfo(directory + QStringLiteral("core_tests" EXECUTABLE_SUFFIX)).isFile())
         << directory.toStdString();
 }
 

@@ -1,6 +1,6 @@
-#include "BackupCatalogue.h"
-#include "AppPaths.h"
-#include "StringList.h"
+#include "core/BackupCatalogue.h"
+#include "core/AppPaths.h"
+#include "ibclient/StringList.h"
 
 #include <QDir>
 #include <QFile>

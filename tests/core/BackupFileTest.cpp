@@ -2,9 +2,9 @@
 // a restore's output tells how the restore ended. (Real backups of every
 // page size are read in the runs' tests against the server.)
 
-#include "BackupFile.h"
-#include "BackupNaming.h"
-#include "RestoreOutput.h"
+#include "core/BackupFile.h"
+#include "core/BackupNaming.h"
+#include "core/RestoreOutput.h"
 
 #include <QFile>
 #include <QSysInfo>

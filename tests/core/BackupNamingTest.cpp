@@ -1,4 +1,4 @@
-#include "BackupNaming.h"
+#include "core/BackupNaming.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "SiteConfig.h"
-#include "AppPaths.h"
-#include "Errors.h"
+#include "core/SiteConfig.h"
+#include "core/AppPaths.h"
+#include "ibclient/Errors.h"
 
 #include <QDir>
 #include <QFile>

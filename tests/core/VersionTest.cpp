@@ -1,4 +1,4 @@
-#include "Version.h"
+#include "core/Version.h"
 
 #include <gtest/gtest.h>
 

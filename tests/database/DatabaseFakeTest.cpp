@@ -1,12 +1,12 @@
 // The connection against the fake client library: what it sends, what it does
 // not send, and the failures that only a scripted client can provoke.
 
-#include "Database.h"
-#include "DatabaseCheck.h"
 #include "EightBitText.h"
-#include "Errors.h"
 #include "FakeClientControl.h"
-#include "GdsLibrary.h"
+#include "ibclient/Database.h"
+#include "ibclient/DatabaseCheck.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The database parameter block built from name=value lines: exact bytes and refusals.
 
-#include "DatabaseParamBlock.h"
+#include "ibclient/DatabaseParamBlock.h"
 #include "EightBitText.h"
-#include "Errors.h"
+#include "ibclient/Errors.h"
 
 #include <ibase.h>
 

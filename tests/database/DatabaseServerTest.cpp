@@ -1,9 +1,9 @@
 // The connection against the private Firebird server.
 
-#include "Database.h"
-#include "DatabaseCheck.h"
-#include "Errors.h"
 #include "TestServer.h"
+#include "ibclient/Database.h"
+#include "ibclient/DatabaseCheck.h"
+#include "ibclient/Errors.h"
 
 #include <gtest/gtest.h>
 

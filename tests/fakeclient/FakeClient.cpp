@@ -3,7 +3,7 @@
 // can see exact bytes and provoke failures that a real server cannot.
 // Variants (see CMakeLists.txt) leave out exports or report other versions.
 
-#include "GdsTypes.h"
+#include "ibclient/GdsTypes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -198,8 +198,8 @@ FAKE_EXPORT gds::Long isc_vax_integer(const char* buffer, short length)
     return value;
 }
 
-FAKE_EXPORT gds::Status isc_attach_database(gds::Status* sv, short nameLength, const char* name, gds::Handle* db,
-                                            short dpbLength, const char* dpb)
+FAKE_EXPORT gds::Status isc_attach_database(
+    gds::Status* sv, short nameLength, const char* name, gds::Handle* db, short dpbLength, const char* dpb)
 {
     state().lastText["isc_attach_database"].assign(name, nameLength > 0 ? nameLength : std::strlen(name));
     state().lastBlock["isc_attach_database"].assign(dpb ? dpb : "", dpb ? dpbLength : 0);
@@ -225,21 +225,21 @@ FAKE_EXPORT gds::Status isc_drop_database(gds::Status* sv, gds::Handle* db)
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_database_info(gds::Status* sv, gds::Handle*, short itemLength, const char* items,
-                                          short bufferLength, char* buffer)
+FAKE_EXPORT gds::Status isc_database_info(
+    gds::Status* sv, gds::Handle*, short itemLength, const char* items, short bufferLength, char* buffer)
 {
     state().lastBlock["isc_database_info"].assign(items, itemLength);
     const gds::Status status = scripted("isc_database_info", sv);
     if (status == 0) {
         std::memset(buffer, 0, bufferLength);
         std::memcpy(buffer, state().infoReply.data(),
-                    std::min<size_t>(state().infoReply.size(), static_cast<size_t>(bufferLength)));
+            std::min<size_t>(state().infoReply.size(), static_cast<size_t>(bufferLength)));
     }
     return status;
 }
 
 FAKE_EXPORT gds::Status isc_service_attach(gds::Status* sv, unsigned short nameLength, const char* name,
-                                           gds::Handle* handle, unsigned short spbLength, const char* spb)
+    gds::Handle* handle, unsigned short spbLength, const char* spb)
 {
     state().lastText["isc_service_attach"].assign(name, nameLength);
     state().lastBlock["isc_service_attach"].assign(spb ? spb : "", spb ? spbLength : 0);
@@ -257,16 +257,15 @@ FAKE_EXPORT gds::Status isc_service_detach(gds::Status* sv, gds::Handle* handle)
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_service_start(gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short length,
-                                          const char* block)
+FAKE_EXPORT gds::Status isc_service_start(
+    gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short length, const char* block)
 {
     state().lastBlock["isc_service_start"].assign(block ? block : "", block ? length : 0);
     return scripted("isc_service_start", sv);
 }
 
 FAKE_EXPORT gds::Status isc_service_query(gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short sendLength,
-                                          const char* sendItems, unsigned short itemLength, const char* items,
-                                          unsigned short bufferLength, char* buffer)
+    const char* sendItems, unsigned short itemLength, const char* items, unsigned short bufferLength, char* buffer)
 {
     state().lastBlock["isc_service_query"].assign(items ? items : "", items ? itemLength : 0);
     state().lastBlock["isc_service_query send"].assign(sendItems ? sendItems : "", sendItems ? sendLength : 0);
@@ -335,11 +334,11 @@ FAKE_EXPORT void isc_get_client_version(char* buffer)
 
 // Every other function only records its call and succeeds.
 #define FAKE_SKIP(name)
-#define GDS_FN(result, name, params, args)                                                                           \
-    FAKE_EXPORT result name params                                                                                   \
-    {                                                                                                                \
-        record(#name);                                                                                               \
-        return result();                                                                                             \
+#define GDS_FN(result, name, params, args)                                                                             \
+    FAKE_EXPORT result name params                                                                                     \
+    {                                                                                                                  \
+        record(#name);                                                                                                 \
+        return result();                                                                                               \
     }
 #define GDS_REQUIRED_DONE
 // Functions written out above are left out of the generated ones.
@@ -360,4 +359,4 @@ FAKE_EXPORT void isc_get_client_version(char* buffer)
 #define isc_get_client_minor_version fake_gen_isc_get_client_minor_version
 #define isc_get_client_version fake_gen_isc_get_client_version
 #define isc_start_multiple fake_gen_isc_start_multiple
-#include "GdsFunctions.inc"
+#include "ibclient/GdsFunctions.inc"

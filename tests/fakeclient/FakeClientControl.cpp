@@ -1,6 +1,6 @@
 #include "FakeClientControl.h"
 
-#include "SharedLibrary.h"
+#include "ibclient/SharedLibrary.h"
 
 #include <cstdlib>
 #include <stdexcept>

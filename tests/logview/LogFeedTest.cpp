@@ -2,11 +2,11 @@
 // is what putting in each line on its own gives, whatever the batches; when
 // the lines go in; and the operator's input finding the lines read before it.
 
-#include "LogFeed.h"
-#include "OutputReader.h"
+#include "logview/LogFeed.h"
 #include "WindowTestSupport.h"
+#include "runs/FeedOutput.h"
 
-#include "LogView.h"
+#include "logview/LogView.h"
 #include <QApplication>
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The store of a log's lines: edits at any place, line breaks of every kind,
 // appends that behave as an edit box's, and the text handed back.
 
-#include "LogText.h"
+#include "logview/LogText.h"
 
 #include <gtest/gtest.h>
 

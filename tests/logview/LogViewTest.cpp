@@ -2,7 +2,7 @@
 // into it, the operator's editing with keys and mouse, wrapping, and a view
 // that follows the end of the log only while the end is shown.
 
-#include "LogView.h"
+#include "logview/LogView.h"
 #include "WindowTestSupport.h"
 
 #include <QAccessible>

@@ -3,7 +3,7 @@
 // took, passes a failure on after the lines read before it, and stops when
 // the reader goes away in the middle of the output.
 
-#include "OutputReader.h"
+#include "runs/OutputReader.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 
 #include "RunsTestSupport.h"
 
-#include "AppPaths.h"
-#include "StringList.h"
+#include "core/AppPaths.h"
+#include "ibclient/StringList.h"
 
 #include <QTimer>
 

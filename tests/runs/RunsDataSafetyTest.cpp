@@ -8,9 +8,9 @@
 
 #include "RunsTestSupport.h"
 
-#include "AppPaths.h"
-#include "BackupFile.h"
-#include "RestoreSafety.h"
+#include "core/AppPaths.h"
+#include "core/BackupFile.h"
+#include "runs/RestoreSafety.h"
 
 #include <QTimer>
 

@@ -4,8 +4,8 @@
 
 #include "RunsTestSupport.h"
 
-#include "AppPaths.h"
-#include "RestoreSafety.h"
+#include "core/AppPaths.h"
+#include "runs/RestoreSafety.h"
 
 namespace {
 

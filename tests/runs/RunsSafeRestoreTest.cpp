@@ -7,7 +7,7 @@
 
 #include "RunsTestSupport.h"
 
-#include "RestoreSafety.h"
+#include "runs/RestoreSafety.h"
 
 namespace {
 

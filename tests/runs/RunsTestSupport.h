@@ -6,13 +6,13 @@
 
 #include "WindowTestSupport.h"
 
-#include "BackupNaming.h"
-#include "BackupRestoreServices.h"
-#include "Database.h"
-#include "DatabaseCheck.h"
-#include "TraceHook.h"
+#include "core/BackupNaming.h"
+#include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Database.h"
+#include "ibclient/DatabaseCheck.h"
+#include "ibclient/TraceHook.h"
 
-#include "LogView.h"
+#include "logview/LogView.h"
 #include <QComboBox>
 #include <QCursor>
 #include <QFileInfo>

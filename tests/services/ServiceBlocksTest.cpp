@@ -1,11 +1,11 @@
 // The attach block and the start blocks, byte for byte, built by the plain
 // builder functions (no client library involved).
 
-#include "BackupRestoreServices.h"
 #include "EightBitText.h"
-#include "Errors.h"
 #include "ServiceTestSupport.h"
-#include "Services.h"
+#include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Errors.h"
+#include "ibclient/Services.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The service objects against the fake client library: exact blocks and names
 // handed to the client calls, scripted output replies and scripted failures.
 
-#include "BackupRestoreServices.h"
 #include "EightBitText.h"
-#include "Errors.h"
 #include "FakeClientControl.h"
-#include "GdsLibrary.h"
 #include "ServiceTestSupport.h"
-#include "Services.h"
+#include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
+#include "ibclient/Services.h"
 
 #include <gtest/gtest.h>
 

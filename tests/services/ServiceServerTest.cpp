@@ -1,9 +1,9 @@
 // The service objects against the private Firebird server: real backups and
 // restores read to the end of their output, and the server's refusals.
 
-#include "BackupRestoreServices.h"
-#include "Errors.h"
 #include "TestServer.h"
+#include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Errors.h"
 
 #include <gtest/gtest.h>
 

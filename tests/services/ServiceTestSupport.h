@@ -2,7 +2,7 @@
 // Small helpers of the service tests: byte strings written as a list of parts,
 // and the code of the client error an action raises.
 
-#include "Errors.h"
+#include "ibclient/Errors.h"
 
 #include <QByteArray>
 

@@ -2,8 +2,8 @@
 // cannot be loaded, "fbclient.dll", through the system's library search; the
 // fakes are copied under those names into a folder that the search covers.
 
-#include "Errors.h"
-#include "GdsLibrary.h"
+#include "ibclient/Errors.h"
+#include "ibclient/GdsLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The executable's version is read from its version block: this test program
 // carries 9.8.7.6 there, not the version stamped into the build.
 
-#include "AppPaths.h"
-#include "BackupRestore.h"
-#include "Version.h"
 #include "WindowTestSupport.h"
+#include "core/AppPaths.h"
+#include "core/Version.h"
+#include "window/BackupRestore.h"
 
 #include <QLabel>
 

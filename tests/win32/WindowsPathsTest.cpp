@@ -2,12 +2,12 @@
 // "\" and a drive letter), the site configuration beside it naming a local
 // tree with "\", the catalogue of the backups there and the backup's name.
 
-#include "AppPaths.h"
-#include "BackupCatalogue.h"
-#include "BackupNaming.h"
-#include "BackupRestore.h"
-#include "SiteConfig.h"
 #include "WindowTestSupport.h"
+#include "core/AppPaths.h"
+#include "core/BackupCatalogue.h"
+#include "core/BackupNaming.h"
+#include "core/SiteConfig.h"
+#include "window/BackupRestore.h"
 
 #include <QComboBox>
 #include <QDate>

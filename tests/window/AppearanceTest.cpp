@@ -4,7 +4,7 @@
 
 #include "WindowTestSupport.h"
 
-#include "Appearance.h"
+#include "window/Appearance.h"
 
 #include <QAbstractScrollArea>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 
 #include "WindowTestSupport.h"
 
-#include "StringList.h"
+#include "ibclient/StringList.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -4,11 +4,11 @@
 
 #include "WindowTestSupport.h"
 
-#include "AppPaths.h"
-#include "BackupRestoreServices.h"
-#include "Database.h"
+#include "core/AppPaths.h"
+#include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Database.h"
 
-#include "LogView.h"
+#include "logview/LogView.h"
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>

@@ -3,9 +3,9 @@
 
 #include "WindowTestSupport.h"
 
-#include "BackupRestoreServices.h"
+#include "ibclient/BackupRestoreServices.h"
 
-#include "LogView.h"
+#include "logview/LogView.h"
 #include <QLineEdit>
 #include <QTabWidget>
 

@@ -3,10 +3,10 @@
 // file dialogs, and a fixture with the application object and a window whose
 // executable directory is a fresh folder of the test.
 
-#include "BackupRestore.h"
-#include "Dialogs.h"
-#include "ErrorReport.h"
-#include "Errors.h"
+#include "ibclient/Errors.h"
+#include "window/BackupRestore.h"
+#include "window/Dialogs.h"
+#include "window/ErrorReport.h"
 
 #include <QApplication>
 #include <QDir>

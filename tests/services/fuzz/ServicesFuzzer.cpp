@@ -3,9 +3,9 @@
 // the builder; refusals (client and conversion errors) are expected answers,
 // anything else (a crash, a read outside a buffer) is a finding.
 
-#include "BackupRestoreServices.h"
-#include "Errors.h"
-#include "Services.h"
+#include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Errors.h"
+#include "ibclient/Services.h"
 
 #include <QByteArray>
 #include <QString>
