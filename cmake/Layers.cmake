@@ -27,7 +27,8 @@ endfunction()
 
 # zur_check_layers(): a step of every build that fails on an include reaching
 # up a layer, an include of the program's own that names no folder, or a
-# widget header in a layer without widgets (cmake/CheckLayers.cmake).
+# widget header in a layer without widgets, or a source file that asks for
+# the platform outside its _win or _posix part (cmake/CheckLayers.cmake).
 function(zur_check_layers)
     set(gui_dirs "")
     foreach(module Qt6::Gui Qt6::Widgets)

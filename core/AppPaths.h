@@ -12,6 +12,13 @@ QString PathSeparator();
 // "/" elsewhere).
 bool IsPathDelimiter(QChar c);
 
+// The running executable's path: the platform's answer, else the application
+// object's; empty when neither knows.
+QString ExecutablePath();
+// The platform's own answer (AppPaths_win.cpp, AppPaths_posix.cpp); empty
+// when it has none.
+QString PlatformExecutablePath();
+
 // The running executable's directory, ending in the path separator.
 QString ExecutableDirectory();
 

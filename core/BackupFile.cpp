@@ -3,15 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstdio>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-// windows.h names a function of its own ReplaceFile (a macro for ReplaceFileW).
-#undef ReplaceFile
-#endif
-
 namespace {
 
 const QString PartialSuffix = QStringLiteral(".PARCIAL");
@@ -111,21 +102,6 @@ int RestorePageSize(int databasePageSize)
     if (databasePageSize <= 0)
         return 0;
     return databasePageSize > Smallest ? databasePageSize : Smallest;
-}
-
-QString ReplaceFile(const QString& from, const QString& to)
-{
-    // A rename within one folder: the old file is replaced in one step.
-#ifdef Q_OS_WIN
-    if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
-            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return QString();
-    return qt_error_string(static_cast<int>(GetLastError()));
-#else
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return QString();
-    return qt_error_string(errno);
-#endif
 }
 
 TFileStamp FileStamp(const QString& path)

@@ -69,15 +69,6 @@ struct TMatches<gds::Long(unsigned char**, unsigned char**, unsigned short, cons
 
 namespace {
 
-// The client library files tried in turn. On Windows the first is the name
-// that InterBase-family installations provide; current Firebird installations
-// often have only their own name.
-#ifdef _WIN32
-constexpr const char* PlatformClientLibraries[] = {"gds32.dll", "fbclient.dll"};
-#else
-constexpr const char* PlatformClientLibraries[] = {"libfbclient.so.2"};
-#endif
-
 // Which substitute takes the place of a function the library lacks.
 enum class TSubstitute { None, Version6, Version70, Version71, Version80, Xml };
 
@@ -352,7 +343,7 @@ std::vector<const char*> ClientLibraryFileNames()
     const char* name = std::getenv("ZUR_CLIENT_LIBRARY");
     if (name && *name)
         return {name};
-    return {std::begin(PlatformClientLibraries), std::end(PlatformClientLibraries)};
+    return PlatformClientLibraryNames();
 }
 
 const char* ClientLibraryFileName()

@@ -39,3 +39,6 @@ IGDSLibrary& ClientLibrary();
 std::vector<const char*> ClientLibraryFileNames();
 // The first of them.
 const char* ClientLibraryFileName();
+// The client library files this platform tries in turn, without the
+// environment's override (ClientLibraryNames_win.cpp, _posix.cpp).
+std::vector<const char*> PlatformClientLibraryNames();
