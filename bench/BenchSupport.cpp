@@ -65,21 +65,6 @@ long CountServerLinesInFile(const QString& path)
     return CountServerLines(QString::fromLocal8Bit(file.readAll()));
 }
 
-void TRecordingDialogs::ShowMessage(QWidget*, const QString& text, const QString& caption, TMessageKind)
-{
-    boxes.push_back({text, caption});
-}
-
-QString TRecordingDialogs::OpenFileName(QWidget*, const TOpenFileRequest&)
-{
-    return QString();
-}
-
-QString TRecordingDialogs::LastText() const
-{
-    return boxes.empty() ? QString() : boxes.back().text;
-}
-
 bool TPaintCounter::eventFilter(QObject*, QEvent* event)
 {
     if (event->type() == QEvent::Paint) {

@@ -1,8 +1,9 @@
 #pragma once
 // What the benchmark's measurements share: a clock, medians, the process's
-// peak resident memory, and a message-box recorder that never blocks.
+// peak resident memory; the window tests' recorder of message boxes, which
+// never blocks (an open-file dialog is cancelled).
 
-#include "window/Dialogs.h"
+#include "RecordingDialogs.h"
 
 #include <QObject>
 #include <QString>
@@ -24,23 +25,6 @@ long PeakResidentKiB();
 long CountServerLines(const QString& text);
 // The same for a file's contents.
 long CountServerLinesInFile(const QString& path);
-
-// Records the window's message boxes instead of showing them; an open-file
-// dialog is answered with a cancel.
-class TRecordingDialogs : public IDialogs {
-public:
-    struct TBox {
-        QString text;
-        QString caption;
-    };
-    std::vector<TBox> boxes;
-
-    void ShowMessage(QWidget* owner, const QString& text, const QString& caption, TMessageKind kind) override;
-    QString OpenFileName(QWidget* owner, const TOpenFileRequest& request) override;
-
-    // The text of the last box, or the empty text.
-    QString LastText() const;
-};
 
 // Counts the paint events that a widget receives and the pixels they cover;
 // installed as an event filter on a log's viewport.

@@ -37,7 +37,7 @@ long CountServerBlocks(const TLogView& log)
 QString BoxTexts(const TRecordingDialogs& dialogs)
 {
     QStringList texts;
-    for (const TRecordingDialogs::TBox& box : dialogs.boxes)
+    for (const TRecordedBox& box : dialogs.boxes)
         texts << box.caption + QLatin1String(": ") + box.text;
     return texts.join(QLatin1String(" | "));
 }

@@ -5,16 +5,7 @@
 
 namespace {
 
-class TDroppingHook final : public IIBSQLMonitorHook {
-public:
-    void SendError(const QString&) override { }
-    void DBConnect(const void*) override { }
-    void DBDisconnect(const void*) override { }
-    void ServiceAttach(const void*) override { }
-    void ServiceDetach(const void*) override { }
-    void ServiceQuery(const void*) override { }
-    void ServiceStart(const void*) override { }
-};
+class TDroppingHook final : public IIBSQLMonitorHook { };
 
 std::mutex hookLock;
 std::unique_ptr<IIBSQLMonitorHook> hook;

@@ -7,16 +7,17 @@
 #include <memory>
 #include <set>
 
+// Every text is dropped unless a hook overrides the call that carries it.
 class IIBSQLMonitorHook {
 public:
     virtual ~IIBSQLMonitorHook() = default;
-    virtual void SendError(const QString& msg) = 0;
-    virtual void DBConnect(const void* database) = 0;
-    virtual void DBDisconnect(const void* database) = 0;
-    virtual void ServiceAttach(const void* service) = 0;
-    virtual void ServiceDetach(const void* service) = 0;
-    virtual void ServiceQuery(const void* service) = 0;
-    virtual void ServiceStart(const void* service) = 0;
+    virtual void SendError(const QString& /*msg*/) { }
+    virtual void DBConnect(const void* /*database*/) { }
+    virtual void DBDisconnect(const void* /*database*/) { }
+    virtual void ServiceAttach(const void* /*service*/) { }
+    virtual void ServiceDetach(const void* /*service*/) { }
+    virtual void ServiceQuery(const void* /*service*/) { }
+    virtual void ServiceStart(const void* /*service*/) { }
 };
 
 // The process-wide hook, created at its first use under a lock.

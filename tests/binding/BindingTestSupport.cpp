@@ -90,12 +90,6 @@ void ExpectSubstitutes(const std::set<TGroup>& groups)
 class TRecordingHook final : public IIBSQLMonitorHook {
 public:
     void SendError(const QString& msg) override { errors.append(msg); }
-    void DBConnect(const void*) override { }
-    void DBDisconnect(const void*) override { }
-    void ServiceAttach(const void*) override { }
-    void ServiceDetach(const void*) override { }
-    void ServiceQuery(const void*) override { }
-    void ServiceStart(const void*) override { }
 
     QStringList errors;
 };

@@ -3,6 +3,7 @@
 
 #include "EightBitText.h"
 #include "FakeClientControl.h"
+#include "Raised.h"
 #include "ibclient/Database.h"
 #include "ibclient/DatabaseCheck.h"
 #include "ibclient/Errors.h"
@@ -41,17 +42,6 @@ std::unique_ptr<TIBDatabase> NewConnection()
     db->SetDatabaseName(QStringLiteral("localhost/3055:/data/DADOS.FDB"));
     fake::Reset();
     return db;
-}
-
-template <typename E, typename F> E Raised(F&& action)
-{
-    try {
-        action();
-    } catch (const E& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing of the expected class was raised";
-    return E(0, 0, QString());
 }
 
 TEST(IBDatabaseConnect, SendsNameAndBlockAndAsksTheDialect)

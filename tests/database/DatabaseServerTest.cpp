@@ -1,5 +1,6 @@
 // The connection against the private Firebird server.
 
+#include "Raised.h"
 #include "TestServer.h"
 #include "ibclient/Database.h"
 #include "ibclient/DatabaseCheck.h"
@@ -22,17 +23,6 @@ std::unique_ptr<TIBDatabase> NewConnection(const QString& path, const QString& p
     db->Params().Add(QStringLiteral("Password=") + password);
     db->SetDatabaseName(testserver::ServerText() + path);
     return db;
-}
-
-template <typename E, typename F> E Raised(F&& action)
-{
-    try {
-        action();
-    } catch (const E& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing of the expected class was raised";
-    return E(0, 0, QString());
 }
 
 TEST(IBDatabaseServerConnect, AttachesAndReadsTheDialect)

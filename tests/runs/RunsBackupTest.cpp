@@ -4,6 +4,7 @@
 // server that goes away in the middle of a run.
 
 #include "RunsTestSupport.h"
+#include "ServerKill.h"
 
 #include "core/AppPaths.h"
 #include "ibclient/StringList.h"
@@ -228,22 +229,14 @@ TEST_F(RunsBackupTest, AServerGoneDuringTheRunEndsItWithTheFailureBox)
     // is writing the table's data: the run lets the window process its
     // messages meanwhile. (Asked to stop, the server may finish the job first,
     // while the run goes on reading its output.)
-    bool stopped = false;
-    QTimer betweenLines;
-    betweenLines.setInterval(0);
-    QObject::connect(&betweenLines, &QTimer::timeout, [&] {
-        if (window->Running() && !stopped
-            && log->toPlainText().contains(QLatin1String("writing data for table GRANDE"))) {
-            stopped = true;
-            EXPECT_EQ(FirebirdServer(QStringLiteral("kill")), 0);
-        }
+    TKillServerWhen kill([&] {
+        return window->Running() && log->toPlainText().contains(QLatin1String("writing data for table GRANDE"));
     });
-    betweenLines.start();
 
     Button(*window, "btnBackup")->click();
     EXPECT_EQ(FirebirdServer(QStringLiteral("start")), 0);
 
-    ASSERT_TRUE(stopped);
+    ASSERT_TRUE(kill.Killed());
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_TRUE(dialogs.boxes[0].text.startsWith(runs::BackupFailed + QStringLiteral("\r\rErro:")))
         << dialogs.boxes[0].text.toStdString();

@@ -7,12 +7,11 @@
 // comes only where the job really succeeded.
 
 #include "RunsTestSupport.h"
+#include "ServerKill.h"
 
 #include "core/AppPaths.h"
 #include "core/BackupFile.h"
 #include "runs/RestoreSafety.h"
-
-#include <QTimer>
 
 namespace {
 
@@ -293,25 +292,18 @@ TEST_F(RunsDataSafetyTest, AServerKilledWhileItReplacesTheDatabaseIsTold)
     // Once the trial has passed and the server is writing the table's data
     // into the destination, it goes away at once, as in a crash.
     const QString replacing = QStringLiteral("created database ") + database + QLatin1Char(',');
-    bool killed = false;
-    QTimer betweenLines;
-    betweenLines.setInterval(0);
-    QObject::connect(&betweenLines, &QTimer::timeout, [&] {
-        if (!window->Running() || killed)
-            return;
+    TKillServerWhen kill([&] {
+        if (!window->Running())
+            return false;
         const QString text = log->toPlainText();
         const auto start = text.indexOf(replacing);
-        if (start >= 0 && text.indexOf(QLatin1String("restoring data for table GRANDE"), start) >= 0) {
-            killed = true;
-            EXPECT_EQ(FirebirdServer(QStringLiteral("kill")), 0);
-        }
+        return start >= 0 && text.indexOf(QLatin1String("restoring data for table GRANDE"), start) >= 0;
     });
-    betweenLines.start();
 
     Button(*window, "btnRestore")->click();
     EXPECT_EQ(FirebirdServer(QStringLiteral("start")), 0);
 
-    ASSERT_TRUE(killed);
+    ASSERT_TRUE(kill.Killed());
     const QString replaced = ReplacedText.arg(database, backup);
     EXPECT_EQ(Boxes(dialogs),
         (TBoxes{{runs::RestoreFailed + QStringLiteral("\r\r") + replaced, runs::Attention, TMessageKind::Warning}}));

@@ -4,6 +4,7 @@
 // name, databases and backups made on the server, and a count of the start
 // requests that reach the trace hook.
 
+#include "ServerAttach.h"
 #include "WindowTestSupport.h"
 
 #include "core/BackupNaming.h"
@@ -45,12 +46,6 @@ inline const QString WrongPasswordText = QStringLiteral(
 class TStartCounter : public IIBSQLMonitorHook {
 public:
     int starts = 0;
-    void SendError(const QString&) override { }
-    void DBConnect(const void*) override { }
-    void DBDisconnect(const void*) override { }
-    void ServiceAttach(const void*) override { }
-    void ServiceDetach(const void*) override { }
-    void ServiceQuery(const void*) override { }
     void ServiceStart(const void*) override { ++starts; }
 };
 
@@ -177,19 +172,6 @@ protected:
         return result;
     }
 
-    // The server's service manager, as the test reaches it.
-    static void AttachToServer(TIBCustomService& service)
-    {
-        QString server = testserver::ServerText();
-        server.remove(server.indexOf(QLatin1Char(':')), 1);
-        service.SetServerName(server);
-        service.SetProtocol(TCP);
-        service.SetLoginPrompt(false);
-        service.SetParams(
-            {QStringLiteral("user_name=") + testserver::User(), QStringLiteral("password=") + testserver::Password()});
-        service.Attach();
-    }
-
     // A backup of database into backupFile, written by the server.
     static void MakeBackup(const QString& database, const QString& backupFile)
     {
@@ -234,8 +216,5 @@ protected:
     }
 
     // Runs scripts/firebird-server with an action for the test's own server.
-    static int FirebirdServer(const QString& action)
-    {
-        return QProcess::execute(QStringLiteral(ZUR_SOURCE_DIR "/scripts/firebird-server"), {action});
-    }
+    static int FirebirdServer(const QString& action) { return testserver::ServerScript(action); }
 };

@@ -36,6 +36,11 @@ QString Password()
     return QStringLiteral("plumtrove");
 }
 
+int ServerScript(const QString& action)
+{
+    return QProcess::execute(QStringLiteral(ZUR_SOURCE_DIR "/scripts/firebird-server"), {action});
+}
+
 QString NewFolder(const QString& name)
 {
     QString base = qEnvironmentVariable("ZUR_TEST_DATA");

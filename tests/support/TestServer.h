@@ -24,6 +24,10 @@ QString ServerTextOf(int version);
 QString User();
 QString Password();
 
+// Runs scripts/firebird-server with an action ("start", "stop", "kill") for
+// the server under test; its exit code.
+int ServerScript(const QString& action);
+
 // A fresh, empty folder for one test (under the build tree), ending in "/".
 QString NewFolder(const QString& name);
 

@@ -1,6 +1,7 @@
 // The focus rules of the window's activation while a service is attached to
 // the private server, as during a run.
 
+#include "ServerAttach.h"
 #include "WindowTestSupport.h"
 
 #include "ibclient/BackupRestoreServices.h"
@@ -13,18 +14,6 @@ namespace {
 
 class WindowServerTest : public WindowTest {
 protected:
-    static void AttachToServer(TIBCustomService& service)
-    {
-        QString server = testserver::ServerText();
-        server.remove(server.indexOf(QLatin1Char(':')), 1);
-        service.SetServerName(server);
-        service.SetProtocol(TCP);
-        service.SetLoginPrompt(false);
-        service.SetParams(
-            {QStringLiteral("user_name=") + testserver::User(), QStringLiteral("password=") + testserver::Password()});
-        service.Attach();
-    }
-
     // The operator turns to another window and back.
     static void Reactivate(QWidget& window)
     {

@@ -22,6 +22,7 @@
 #include <ostream>
 #include <vector>
 
+#include "RecordingDialogs.h"
 #include "TestServer.h"
 
 // Readable failure messages for texts.
@@ -30,51 +31,13 @@ inline void PrintTo(const QString& text, std::ostream* out)
     *out << '"' << text.toStdString() << '"';
 }
 
-struct TRecordedBox {
-    QString text;
-    QString caption;
-    TMessageKind kind;
-};
-
-// Records every message box and answers the open-file dialogs from a queue.
-class TRecordingDialogs : public IDialogs {
-public:
-    std::vector<TRecordedBox> boxes;
-    std::vector<TOpenFileRequest> requests;
-    // Answers of the next open-file dialogs, in order.
-    std::deque<std::function<QString()>> answers;
-
-    void Confirm(const QString& path)
-    {
-        answers.push_back([path] { return path; });
-    }
-    void Cancel() { Confirm(QString()); }
-    // The dialog fails with (a copy of) failure.
-    template <class Failure> void FailWith(Failure failure)
-    {
-        answers.push_back([failure]() -> QString { throw failure; });
-    }
-
-    void ShowMessage(QWidget*, const QString& text, const QString& caption, TMessageKind kind) override
-    {
-        boxes.push_back({text, caption, kind});
-    }
-
-    QString OpenFileName(QWidget*, const TOpenFileRequest& request) override
-    {
-        requests.push_back(request);
-        if (answers.empty()) {
-            ADD_FAILURE() << "an open-file dialog that the test did not expect";
-            return QString();
-        }
-        const std::function<QString()> answer = answers.front();
-        answers.pop_front();
-        return answer();
-    }
-};
-
 class WindowTest : public ::testing::Test {
 protected:
+    WindowTest()
+    {
+        dialogs.unexpected = [] { ADD_FAILURE() << "an open-file dialog that the test did not expect"; };
+    }
+
     static void SetUpTestSuite()
     {
         static int argc = 1;
