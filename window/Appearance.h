@@ -1,9 +1,13 @@
 #pragma once
 
+// The window's look: fonts, colours, frames, pictures, icon, hint and tab
+// order; its geometry comes from Geometry.h, the drawing of its frames from
+// AppearanceStyle.h.
+
 class QIcon;
 class QPixmap;
 class QString;
-class QWidget;
+class TfrmPrincipal;
 
 // Makes the window's typeface, Tahoma, available: when the font database does
 // not know the family, the Tahoma files found in the usual font folders (for
@@ -29,10 +33,10 @@ extern const char* const GearsPanel; // Image1, Image2
 extern const char* const ApplicationIcon;
 } // namespace pictures
 
-// Gives the main window its look: geometry, frames, fonts, colours, pictures,
-// icon, hint and tab order. The controls are found by their object names.
+// Gives the main window its look: frames, fonts, colours, pictures, icon,
+// hint and tab order, and places its controls as the layout recorded them.
 // Geometry is laid out for 96 dots per inch and scaled in proportion on other
 // settings. From then on the window keeps its controls aligned when resized,
 // is centred on the screen when first shown and gives the focus to
 // edServidor then.
-void ApplyAppearance(QWidget& window);
+void ApplyAppearance(TfrmPrincipal& window);

@@ -4,6 +4,7 @@
 // the server.
 
 #include "runs/RestoreSafety.h"
+#include "window/Geometry.h"
 
 #include <QString>
 #include <QWidget>
@@ -70,6 +71,9 @@ public:
     QLabel* lblBase_Restaurada = nullptr;
     TOpenDialog* OpenDialog1 = nullptr;
     TOpenDialog* dbDialogo = nullptr;
+    // The controls with their places in the window's geometry, parent before
+    // child, as MainWindowLayout.cpp made them.
+    const TPlacedControls& PlacedControls() const { return FPlaced; }
 
     // Components, created in this order and destroyed in the reverse one.
     std::unique_ptr<TIBDatabase> DB;
@@ -150,6 +154,7 @@ private:
     QString ProveBackup(const TDatabaseLogin& login, const QString& backupFile, const QString& database, int pageSize);
     void AddCatalogueEntry(const QString& text, const QString& path);
 
+    TPlacedControls FPlaced;
     QString FProgramDirectory;
     // The backup that the last successful backup run of this program run
     // wrote and proved (Runs.cpp); empty until then.

@@ -1,6 +1,7 @@
 // The controls of the main window: their structure, names, texts and initial
-// states, with a plain placement. Their look (exact geometry, frames, fonts,
-// colours, pictures, tab order) is given by ApplyAppearance.
+// states, at their places in the window's geometry (Geometry.h), each
+// recorded with its place. Their look (frames, fonts, colours, pictures, tab
+// order, the geometry scaled to the screen) is given by ApplyAppearance.
 //
 // Controls aligned as a top band or a fill sit in box layouts without
 // spacing, so they follow the window's size; all others keep their place
@@ -10,6 +11,7 @@
 
 #include "logview/LogView.h"
 #include "window/Dialogs.h"
+#include "window/Geometry.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -38,18 +40,25 @@ public:
     }
 };
 
-template <class Control> Control* Create(QWidget* parent, const char* name, int left, int top, int width, int height)
+const TWindowGeometry& G = WindowGeometry;
+
+template <class Control>
+Control* Create(TPlacedControls& placed, QWidget* parent, const char* name, const TPlace& place)
 {
     auto* control = new Control(parent);
     control->setObjectName(QLatin1String(name));
-    control->setGeometry(left, top, width, height);
+    control->setGeometry(place.left, place.top, place.width, place.height);
+    placed.push_back({control, place});
     return control;
 }
 
-QFrame* CreatePanel(QWidget* parent, const char* name)
+// A panel aligned in its parent, which a box layout makes it follow.
+template <class Panel>
+Panel* CreateAligned(TPlacedControls& placed, QWidget* parent, const char* name, const TPlace& place)
 {
-    auto* panel = new QFrame(parent);
+    auto* panel = new Panel(parent);
     panel->setObjectName(QLatin1String(name));
+    placed.push_back({panel, place});
     return panel;
 }
 
@@ -62,12 +71,14 @@ void Fill(QWidget* parent, QWidget* child, int border)
     layout->addWidget(child);
 }
 
-QLabel* CreateLabel(QWidget* parent, const char* name, const QString& text, int left, int top)
+QLabel* CreateLabel(
+    TPlacedControls& placed, QWidget* parent, const char* name, const QString& text, const TPlace& place)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
-    label->move(left, top);
+    label->move(place.left, place.top);
     label->adjustSize();
+    placed.push_back({label, place});
     return label;
 }
 
@@ -76,7 +87,7 @@ QLabel* CreateLabel(QWidget* parent, const char* name, const QString& text, int 
 void TfrmPrincipal::createControls()
 {
     setWindowTitle(QStringLiteral(".: Utilitário de Backup e Restore ::.."));
-    resize(566, 463);
+    resize(G.clientWidth, G.clientHeight);
     createConfigPanel();
     createPages();
     createDialogs();
@@ -90,34 +101,34 @@ void TfrmPrincipal::createControls()
 
 void TfrmPrincipal::createConfigPanel()
 {
-    pnConfig = CreatePanel(this, "pnConfig");
-    pnConfig->setFixedHeight(124);
+    pnConfig = CreateAligned<QFrame>(FPlaced, this, "pnConfig", G.pnConfig);
+    pnConfig->setFixedHeight(G.pnConfig.height);
     createConnectionFields();
     createConnectionTest();
 }
 
 void TfrmPrincipal::createConnectionFields()
 {
-    Label13 = CreateLabel(pnConfig, "Label13", QStringLiteral("DIRETÓRIO DO BANCO DE DADOS"), 20, 15);
+    Label13 = CreateLabel(FPlaced, pnConfig, "Label13", QStringLiteral("DIRETÓRIO DO BANCO DE DADOS"), G.Label13);
 
-    edServidor = Create<QLineEdit>(pnConfig, "edServidor", 30, 30, 105, 23);
+    edServidor = Create<QLineEdit>(FPlaced, pnConfig, "edServidor", G.edServidor);
     edServidor->setText(QStringLiteral("localhost/3055:"));
 
-    edCaminho = Create<QLineEdit>(pnConfig, "edCaminho", 140, 30, 330, 23);
+    edCaminho = Create<QLineEdit>(FPlaced, pnConfig, "edCaminho", G.edCaminho);
     edCaminho->setText(QStringLiteral("C:\\QRT\\DADOS\\DADOS.FDB"));
 
-    sbAbrir = Create<QToolButton>(pnConfig, "sbAbrir", 470, 28, 29, 28);
+    sbAbrir = Create<QToolButton>(FPlaced, pnConfig, "sbAbrir", G.sbAbrir);
     sbAbrir->setAutoRaise(true);
     sbAbrir->setFocusPolicy(Qt::NoFocus);
     sbAbrir->setToolTip(QStringLiteral("Pesquisa Pasta"));
 
-    Label1 = CreateLabel(pnConfig, "Label1", QStringLiteral("USUÁRIO E SENHA"), 20, 70);
+    Label1 = CreateLabel(FPlaced, pnConfig, "Label1", QStringLiteral("USUÁRIO E SENHA"), G.Label1);
 
-    edUsuario = Create<QLineEdit>(pnConfig, "edUsuario", 30, 85, 75, 23);
+    edUsuario = Create<QLineEdit>(FPlaced, pnConfig, "edUsuario", G.edUsuario);
     edUsuario->setValidator(new TUpperCaseValidator(edUsuario));
     edUsuario->setText(QStringLiteral("SYSDBA"));
 
-    edSenha = Create<QLineEdit>(pnConfig, "edSenha", 110, 85, 80, 23);
+    edSenha = Create<QLineEdit>(FPlaced, pnConfig, "edSenha", G.edSenha);
     edSenha->setEchoMode(QLineEdit::Password);
     edSenha->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
     edSenha->setText(QStringLiteral("plumtrove"));
@@ -125,23 +136,22 @@ void TfrmPrincipal::createConnectionFields()
 
 void TfrmPrincipal::createConnectionTest()
 {
-    SpeedButton1 = Create<QToolButton>(pnConfig, "SpeedButton1", 244, 81, 150, 29);
+    SpeedButton1 = Create<QToolButton>(FPlaced, pnConfig, "SpeedButton1", G.SpeedButton1);
     SpeedButton1->setText(QStringLiteral("Testar Conexão"));
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
 
-    Panel5 = Create<QFrame>(pnConfig, "Panel5", 400, 77, 39, 33);
-    imgOk = Create<QLabel>(Panel5, "imgOk", 2, 2, 31, 29);
+    Panel5 = Create<QFrame>(FPlaced, pnConfig, "Panel5", G.Panel5);
+    imgOk = Create<QLabel>(FPlaced, Panel5, "imgOk", G.imgOk);
     imgOk->setVisible(false);
-    imgErro = Create<QLabel>(Panel5, "imgErro", 2, 2, 31, 29);
+    imgErro = Create<QLabel>(FPlaced, Panel5, "imgErro", G.imgErro);
 }
 
 void TfrmPrincipal::createPages()
 {
-    Panel1 = CreatePanel(this, "Panel1");
-    PageControl1 = new QTabWidget(Panel1);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    Fill(Panel1, PageControl1, 2);
+    Panel1 = CreateAligned<QFrame>(FPlaced, this, "Panel1", G.Panel1);
+    PageControl1 = CreateAligned<QTabWidget>(FPlaced, Panel1, "PageControl1", G.PageControl1);
+    Fill(Panel1, PageControl1, 0);
     createBackupPage();
     createRestorePage();
     PageControl1->setCurrentWidget(Backup);
@@ -152,19 +162,19 @@ void TfrmPrincipal::createBackupPage()
     Backup = new QWidget;
     Backup->setObjectName(QStringLiteral("Backup"));
     PageControl1->addTab(Backup, QStringLiteral(".: Backup ::.."));
-    Panel3 = CreatePanel(Backup, "Panel3");
-    Fill(Backup, Panel3, 5);
+    Panel3 = CreateAligned<QFrame>(FPlaced, Backup, "Panel3", G.Panel3);
+    Fill(Backup, Panel3, G.pageBorder);
 
-    Image1 = Create<QLabel>(Panel3, "Image1", 425, 16, 100, 100);
+    Image1 = Create<QLabel>(FPlaced, Panel3, "Image1", G.Image1);
 
-    gbRepositorio = Create<QGroupBox>(Panel3, "gbRepositorio", 16, 16, 404, 41);
+    gbRepositorio = Create<QGroupBox>(FPlaced, Panel3, "gbRepositorio", G.gbRepositorio);
     gbRepositorio->setTitle(QStringLiteral("Repositório de Backup: "));
-    lblDestino = CreateLabel(gbRepositorio, "lblDestino", QStringLiteral("..."), 10, 19);
+    lblDestino = CreateLabel(FPlaced, gbRepositorio, "lblDestino", QStringLiteral("..."), G.lblDestino);
 
-    btnBackup = Create<QPushButton>(Panel3, "btnBackup", 16, 68, 145, 41);
+    btnBackup = Create<QPushButton>(FPlaced, Panel3, "btnBackup", G.btnBackup);
     btnBackup->setText(QStringLiteral("Iniciar &Backup"));
 
-    mmBackup = Create<TLogView>(Panel3, "mmBackup", 16, 120, 505, 167);
+    mmBackup = Create<TLogView>(FPlaced, Panel3, "mmBackup", G.mmBackup);
 }
 
 void TfrmPrincipal::createRestorePage()
@@ -172,28 +182,30 @@ void TfrmPrincipal::createRestorePage()
     Restore = new QWidget;
     Restore->setObjectName(QStringLiteral("Restore"));
     PageControl1->addTab(Restore, QStringLiteral(".: Restore ::.."));
-    Panel2 = CreatePanel(Restore, "Panel2");
-    Fill(Restore, Panel2, 5);
+    Panel2 = CreateAligned<QFrame>(FPlaced, Restore, "Panel2", G.Panel2);
+    Fill(Restore, Panel2, G.pageBorder);
 
-    Image2 = Create<QLabel>(Panel2, "Image2", 11, 12, 100, 100);
+    Image2 = Create<QLabel>(FPlaced, Panel2, "Image2", G.Image2);
 
-    gbDestino = Create<QGroupBox>(Panel2, "gbDestino", 117, 16, 404, 41);
+    gbDestino = Create<QGroupBox>(FPlaced, Panel2, "gbDestino", G.gbDestino);
     gbDestino->setTitle(QStringLiteral(" Local onde será restaurado: "));
-    lblLocal_Restaura = CreateLabel(gbDestino, "lblLocal_Restaura", QStringLiteral("..."), 10, 19);
+    lblLocal_Restaura
+        = CreateLabel(FPlaced, gbDestino, "lblLocal_Restaura", QStringLiteral("..."), G.lblLocal_Restaura);
 
-    gbArquivo_Restaurar = Create<QGroupBox>(Panel2, "gbArquivo_Restaurar", 117, 64, 404, 49);
+    gbArquivo_Restaurar = Create<QGroupBox>(FPlaced, Panel2, "gbArquivo_Restaurar", G.gbArquivo_Restaurar);
     gbArquivo_Restaurar->setTitle(QStringLiteral(" Backup a ser restaurado: "));
-    cmbBackups = Create<QComboBox>(gbArquivo_Restaurar, "cmbBackups", 8, 19, 377, 21);
+    cmbBackups = Create<QComboBox>(FPlaced, gbArquivo_Restaurar, "cmbBackups", G.cmbBackups);
     cmbBackups->setEditable(false);
 
-    btnRestore = Create<QPushButton>(Panel2, "btnRestore", 16, 128, 145, 41);
+    btnRestore = Create<QPushButton>(FPlaced, Panel2, "btnRestore", G.btnRestore);
     btnRestore->setText(QStringLiteral("Iniciar &Restore"));
 
-    mmRestore = Create<TLogView>(Panel2, "mmRestore", 16, 175, 505, 113);
+    mmRestore = Create<TLogView>(FPlaced, Panel2, "mmRestore", G.mmRestore);
 
-    GroupBox6 = Create<QGroupBox>(Panel2, "GroupBox6", 16, 295, 505, 41);
+    GroupBox6 = Create<QGroupBox>(FPlaced, Panel2, "GroupBox6", G.GroupBox6);
     GroupBox6->setTitle(QStringLiteral(" Base de dados restaurada: "));
-    lblBase_Restaurada = CreateLabel(GroupBox6, "lblBase_Restaurada", QStringLiteral("..."), 10, 19);
+    lblBase_Restaurada
+        = CreateLabel(FPlaced, GroupBox6, "lblBase_Restaurada", QStringLiteral("..."), G.lblBase_Restaurada);
 }
 
 void TfrmPrincipal::createDialogs()
