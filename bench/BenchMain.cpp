@@ -1,5 +1,5 @@
 // zurbench: the window's backup and restore runs against the server's gbak,
-// and the cost of the log alone. bench/run drives it; see the README's benchmark section.
+// and the cost of the log alone. bench/run drives it; see docs/benchmark.md.
 //
 //   zurbench compare --server localhost/3055: --database PATH --folder DIR
 //                    [--runs 5] [--warmup 1] [--label NAME] [--no-restore] [--no-layer]
@@ -506,7 +506,7 @@ int main(int argc, char** argv)
             return Compare(options);
         if (options.mode == QLatin1String("log"))
             return Log(options);
-        Fail(QStringLiteral("usage: zurbench compare|log [options] (see the README's benchmark section)"));
+        Fail(QStringLiteral("usage: zurbench compare|log [options] (see docs/benchmark.md)"));
     } catch (const Exception& failure) {
         Fail(QStringLiteral("%1: %2").arg(QLatin1String(failure.ClassName()), failure.Message()));
     }
