@@ -34,14 +34,12 @@ zur_install_packages() {
         $sudo chmod 755 "$policy"
         placed=1
     fi
-    local status=0
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q || status=$?
-    if [ "$status" -eq 0 ]; then
-        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" ||
-            status=$?
-    fi
-    [ -n "$placed" ] && $sudo rm -f "$policy"
-    [ "$status" -eq 0 ] || return "$status"
+    # In a shell of its own, so that the policy goes again however apt ends.
+    (
+        trap '[ -z "$placed" ] || $sudo rm -f "$policy"' EXIT
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    )
     echo "installed ${missing[*]}"
 }
 
