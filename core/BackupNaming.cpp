@@ -60,6 +60,12 @@ QString BackupFileName(const QString& executableDirectory, const QString& databa
     return executableDirectory + BackupBaseName(databasePath) + stamp + QLatin1String(".BKP");
 }
 
+QString ArchiveFileName(const QString& directory, const QString& databasePath, const QDate& date)
+{
+    const QString stamp = QString::asprintf("%04d%02d%02d", date.year(), date.month(), date.day());
+    return directory + QLatin1String("ZUR") + BackupBaseName(databasePath) + stamp + QLatin1String(".ZIP");
+}
+
 TServiceTarget BackupServiceTarget(const QString& serverField)
 {
     if (!HasText(serverField))

@@ -17,6 +17,10 @@ QString BackupBaseName(const QString& databasePath);
 // executableDirectory + base name + date as "YYYYMMDD" + ".BKP", run together.
 QString BackupFileName(const QString& executableDirectory, const QString& databasePath, const QDate& date);
 
+// The archive a backup is also written into on request: directory + "ZUR" +
+// base name + date as "YYYYMMDD" + ".ZIP", which a browse lists.
+QString ArchiveFileName(const QString& directory, const QString& databasePath, const QDate& date);
+
 // The service target of the backup run. tcp false means the protocol Local,
 // with no server name.
 struct TServiceTarget {

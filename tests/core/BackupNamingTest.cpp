@@ -25,6 +25,10 @@ TEST(BackupNaming, BackupFileName)
     for (const auto& row : rows)
         EXPECT_EQ(BackupFileName(row.directory, row.database, row.date), row.expected) << row.database.toStdString();
     EXPECT_EQ(BackupBaseName("/var/lib/firebird/data/dados.fdb"), "dados");
+    // The archive of a backup: "ZUR" in upper case whatever the database's
+    // name, so that a browse lists it.
+    EXPECT_EQ(ArchiveFileName("D:\\Util\\", "C:\\QRT\\DADOS\\DADOS.FDB", april15), "D:\\Util\\ZURDADOS20130415.ZIP");
+    EXPECT_EQ(ArchiveFileName("/opt/zur/", "/dados/zur.fdb", april15), "/opt/zur/ZURzur20130415.ZIP");
 }
 
 TEST(BackupNaming, TodayCanBeFixed)
