@@ -10,6 +10,7 @@
 #include "ibclient/StringList.h"
 #include "logview/LogFeed.h"
 #include "logview/LogView.h"
+#include "runs/ArchiveRestore.h"
 #include "runs/FeedOutput.h"
 #include "runs/RestoreSafety.h"
 #include "window/Dialogs.h"
@@ -512,13 +513,28 @@ void TfrmPrincipal::btnRestoreClick()
     // 1.
     DB->SetConnected(false);
     // 2. Nothing to restore: the run ends silently.
-    const QString backupFile = SelectedBackupPath();
-    if (!FileExists(backupFile))
+    const QString chosen = SelectedBackupPath();
+    if (!FileExists(chosen))
         return;
     // The run's own values, read once: what the operator types meanwhile
     // changes nothing of this run.
     const QString destination = edCaminho->text();
     const TDatabaseLogin login{RestoreServiceTarget(edServidor->text()), edUsuario->text(), edSenha->text()};
+    const TRunLog log(*this, *mmRestore, TRunLog::InsertAtEnd);
+    // An archive: the server restores the backup extracted from it into a
+    // file of this run's own, which goes on every way out of the run.
+    TExtractedBackup extracted;
+    if (IsBackupArchive(chosen)) {
+        mmRestore->setFocus();
+        TBusyCursor hourGlass;
+        if (!ExtractForRestore(
+                chosen, login.target, ProgramDirectory(), [&log](const QString& line) { log.Line(line); },
+                &TfrmPrincipal::ProcessMessages, extracted)) {
+            ShowMessageBox(RestoreFailedText, AttentionCaption, TMessageKind::Warning);
+            return;
+        }
+    }
+    const QString backupFile = extracted.Path().isEmpty() ? chosen : extracted.Path();
     // A backup this program run proved on the database it was made of needs
     // no trial over it.
     const bool proved = FProvenBackup.Covers(backupFile, login.target, destination);
@@ -528,7 +544,6 @@ void TfrmPrincipal::btnRestoreClick()
     SetUpRestore(*dbRestore, login, backupFile, destination, pageSize);
     // 7.
     dbRestore->SetActive(false);
-    const TRunLog log(*this, *mmRestore, TRunLog::InsertAtEnd);
     {
         // 8. From here on every way out passes through the clean-up of step
         // 11: the service detached, then the default cursor.
@@ -589,7 +604,7 @@ void TfrmPrincipal::btnRestoreClick()
                 if (IsOnlineLogged(log, login, destination)) {
                     log.Line(NotChangedLine.arg(destination));
                 } else {
-                    const QString replaced = ReplacedLine.arg(destination, backupFile);
+                    const QString replaced = ReplacedLine.arg(destination, chosen);
                     log.Line(replaced);
                     box += TwoCarriageReturns + replaced;
                 }

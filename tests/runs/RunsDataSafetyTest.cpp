@@ -8,6 +8,7 @@
 
 #include "RunsTestSupport.h"
 #include "ServerKill.h"
+#include "SmallVolume.h"
 
 #include "core/AppPaths.h"
 #include "core/BackupFile.h"
@@ -337,36 +338,6 @@ TEST_F(RunsDataSafetyTest, AScratchDatabaseLeftByAnEarlierRunGoesBeforeTheTrial)
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
     ExpectWhole(database, 12);
 }
-
-namespace {
-
-// A small volume of its own (a tmpfs mounted for the test), to fill up.
-class TSmallVolume {
-public:
-    TSmallVolume(const QString& path, qint64 bytes)
-        : FPath(path)
-    {
-        QDir().mkpath(path);
-        FMounted = QProcess::execute(QStringLiteral("mount"),
-                       {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                           QStringLiteral("size=%1").arg(bytes), QStringLiteral("tmpfs"), path})
-            == 0;
-    }
-    ~TSmallVolume()
-    {
-        if (FMounted && QProcess::execute(QStringLiteral("umount"), {FPath}) != 0)
-            ADD_FAILURE() << "could not unmount " << FPath.toStdString();
-    }
-    TSmallVolume(const TSmallVolume&) = delete;
-    TSmallVolume& operator=(const TSmallVolume&) = delete;
-    bool Mounted() const { return FMounted; }
-
-private:
-    QString FPath;
-    bool FMounted = false;
-};
-
-} // namespace
 
 TEST_F(RunsDataSafetyTest, AFullDiskLeavesTheMorningsBackupAndTakesNoSpace)
 {
