@@ -31,6 +31,8 @@ const QString TooLittleDataText = QStringLiteral("O backup %2 do arquivo compact
 const QString ReadFailedText = QStringLiteral("Não foi possível extrair o backup %2 do arquivo compactado %1: %3");
 const QString WriteFailedText = QStringLiteral("Não foi possível gravar o backup extraído em %1: %2 (erro %3)");
 
+const QString NotRemovedText = QStringLiteral("Não foi possível remover o backup extraído %1: %2 (erro %3)");
+
 const QStringList BackupSuffixes = {QStringLiteral(".FBK"), QStringLiteral(".BKP"), QStringLiteral(".GBK")};
 const QString ExtractedSuffix = QStringLiteral(".EXTRAIDO");
 
@@ -188,6 +190,7 @@ TExtractedBackup::~TExtractedBackup()
 
 TExtractedBackup::TExtractedBackup(TExtractedBackup&& other) noexcept
     : FPath(std::move(other.FPath))
+    , FReport(std::move(other.FReport))
 {
     other.FPath.clear();
 }
@@ -197,6 +200,7 @@ TExtractedBackup& TExtractedBackup::operator=(TExtractedBackup&& other) noexcept
     if (this != &other) {
         Remove();
         FPath = std::move(other.FPath);
+        FReport = std::move(other.FReport);
         other.FPath.clear();
     }
     return *this;
@@ -207,9 +211,18 @@ void TExtractedBackup::Remove()
     if (FPath.isEmpty())
         return;
     QFile file(FPath);
-    if (file.exists() && !file.remove())
-        qWarning("The extracted backup %s could not be removed: %s", qUtf8Printable(FPath),
-            qUtf8Printable(file.errorString()));
+    if (file.exists() && !file.remove()) {
+        const QString text = NotRemovedText.arg(FPath, file.errorString()).arg(file.error());
+        try {
+            if (FReport)
+                FReport(text);
+            else
+                qWarning("%s", qUtf8Printable(text));
+        } catch (const std::exception& failure) {
+            // On the way out of a run that may be failing already: said, not raised.
+            qWarning("%s (%s)", qUtf8Printable(text), failure.what());
+        }
+    }
     FPath.clear();
 }
 

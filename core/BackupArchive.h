@@ -27,10 +27,14 @@ public:
     TExtractedBackup& operator=(const TExtractedBackup&) = delete;
 
     const QString& Path() const { return FPath; }
+    // Told, in the operator's words, when the file cannot be removed (a
+    // server on Windows that still holds it, say); without it, a warning.
+    void SetRemovalReport(std::function<void(const QString&)> report) { FReport = std::move(report); }
 
 private:
     void Remove();
     QString FPath;
+    std::function<void(const QString&)> FReport;
 };
 
 // What an extraction gave: the extracted file, or why nothing was written.

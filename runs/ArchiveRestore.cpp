@@ -28,5 +28,6 @@ bool ExtractForRestore(const QString& archive, const TServiceTarget& target, con
     }
     logLine(ExtractedLine.arg(extraction.entry, extraction.file.Path()));
     extracted = std::move(extraction.file);
+    extracted.SetRemovalReport(logLine);
     return true;
 }

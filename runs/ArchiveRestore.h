@@ -14,6 +14,7 @@
 // server that target names, writing what happens into the log. False, with
 // the reason in the log and nothing written, when the server is on another
 // machine (it could not read a file extracted here) or the archive is
-// refused; otherwise extracted owns the file the restore reads.
+// refused; otherwise extracted owns the file the restore reads, and puts into
+// the log a failure to remove it (logLine must outlive extracted).
 bool ExtractForRestore(const QString& archive, const TServiceTarget& target, const QString& directory,
     const std::function<void(const QString&)>& logLine, const TBetweenBlocks& between, TExtractedBackup& extracted);

@@ -131,6 +131,26 @@ TEST_F(BackupArchiveTest, TwoExtractionsAtOnceNeverShareAFile)
     EXPECT_EQ(OutFiles().size(), 2);
 }
 
+TEST_F(BackupArchiveTest, AnExtractedFileThatCannotBeRemovedIsReported)
+{
+    const QString archive = Folder() + QStringLiteral("ZUR.ZIP");
+    archives::MakeWithLibrary(archive, {{QStringLiteral("DADOS.FBK"), Bytes(1000)}});
+    QStringList reported;
+    QString path;
+    {
+        TExtraction extraction = ExtractBackup(archive, Out());
+        ASSERT_EQ(extraction.refusal, QString());
+        extraction.file.SetRemovalReport([&reported](const QString& text) { reported.append(text); });
+        path = extraction.file.Path();
+        // Something else now stands at its name that a removal of a file cannot take.
+        ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(QDir().mkpath(path + QStringLiteral("/pasta")));
+    }
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_TRUE(reported[0].startsWith(QStringLiteral("Não foi possível remover o backup extraído %1: ").arg(path)))
+        << reported[0].toStdString();
+}
+
 TEST_F(BackupArchiveTest, RefusedArchivesWriteNothing)
 {
     const QByteArray backup = Bytes(64 * 1024);
