@@ -616,6 +616,8 @@ void TfrmPrincipal::btnRestoreClick()
         // 11.
         cleanUp.Now();
     }
+    // The server is done with the extracted backup: gone before the box.
+    extracted = TExtractedBackup();
     // 12.1 The database this run restored.
     lblBase_Restaurada->setText(destination);
     // 12.2
