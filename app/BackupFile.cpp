@@ -1,5 +1,6 @@
 #include "BackupFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -14,7 +15,7 @@
 
 namespace {
 
-const QString PartialSuffix = QStringLiteral(".PARCIAL");
+const QString PartialSuffix = QStringLiteral(".PARCIAL.");
 
 // The header of a backup: a record of the backup program's attributes, then
 // the physical and the logical database records. Every attribute is a code, a
@@ -65,9 +66,22 @@ bool IsPageSize(qint64 value)
 
 } // namespace
 
-QString PartialBackupName(const QString& finalName)
+QString PartialBackupName(const QString& finalName, const QString& runMark)
 {
-    return finalName + PartialSuffix;
+    return finalName + PartialSuffix + runMark;
+}
+
+QStringList PartialBackupsOf(const QString& finalName)
+{
+    const QFileInfo info(finalName);
+    const QDir folder = info.absoluteDir();
+    const QString prefix = info.fileName() + PartialSuffix;
+    QStringList found;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+        if (name.startsWith(prefix) && name.size() > prefix.size())
+            found << folder.filePath(name);
+    }
+    return found;
 }
 
 int BackupPageSize(const QString& path)

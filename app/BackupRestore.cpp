@@ -32,7 +32,14 @@ TfrmPrincipal::TfrmPrincipal(QWidget* parent)
     FormCreate();
 }
 
-TfrmPrincipal::~TfrmPrincipal() = default;
+TfrmPrincipal::~TfrmPrincipal()
+{
+    try {
+        DropKeptProof();
+    } catch (const std::exception& failure) {
+        qWarning("The kept proof of the last backup was not dropped: %s", failure.what());
+    }
+}
 
 void TfrmPrincipal::createComponents()
 {

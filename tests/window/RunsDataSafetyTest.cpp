@@ -8,6 +8,8 @@
 
 #include "RunsTestSupport.h"
 
+#include "RestoreSteps.h"
+
 #include "AppPaths.h"
 #include "BackupFile.h"
 #include "RestoreSafety.h"
@@ -52,7 +54,7 @@ protected:
     {
         EXPECT_EQ(ShutdownModeOf(database), 0);
         EXPECT_EQ(testserver::CountRows(database, QStringLiteral("CLIENTES")), rows);
-        EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(database)));
+        EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
     }
 
     static QStringList RestoreLog(QWidget& window) { return Lines(*Log(window, "mmRestore")); }
@@ -193,13 +195,13 @@ TEST_F(RunsDataSafetyTest, ABackupThatDoesNotRestoreIsNoBackupAndTheMorningsStay
     EXPECT_EQ(dialogs.boxes[0].kind, TMessageKind::Warning);
     EXPECT_FALSE(log.contains(QLatin1String("Finalizando Backup...")));
     EXPECT_EQ(ReadFile(morning), morningBytes);
-    EXPECT_FALSE(QFileInfo::exists(PartialBackupName(morning)));
+    EXPECT_EQ(PartialBackupsOf(morning), QStringList());
     EXPECT_EQ(Catalogue(*window)->count(), entries);
     EXPECT_TRUE(Button(*window, "btnBackup")->isEnabled());
     // (The server cannot give the shutdown mode of a database whose path is
     // longer than its monitoring tables hold.)
     EXPECT_EQ(testserver::CountRows(database, QStringLiteral("CLIENTES")), 20);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(database)));
+    EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
 }
 
 TEST_F(RunsDataSafetyTest, LargePagesStayLargeOnBothRoads)
@@ -259,7 +261,7 @@ TEST_F(RunsDataSafetyTest, ARunKeepsTheValuesItStartedWith)
     ASSERT_EQ(Boxes(dialogs), (TBoxes{{runs::BackupSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
     EXPECT_TRUE(dialogs.requests.empty()); // the browse waited for the run's end
     EXPECT_EQ(counter.starts, 2);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(other)));
+    EXPECT_EQ(ScratchDatabasesBeside(other), QStringList());
 
     // The backup of DADOS is proved for DADOS only: over OUTRO it is tried first.
     dialogs.boxes.clear();
@@ -325,7 +327,7 @@ TEST_F(RunsDataSafetyTest, AServerKilledWhileItReplacesTheDatabaseIsTold)
     Button(*window, "btnRestore")->click();
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
     EXPECT_EQ(testserver::CountRows(database, QStringLiteral("GRANDE")), rows);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(database)));
+    EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
 }
 
 TEST_F(RunsDataSafetyTest, AScratchDatabaseLeftByAnEarlierRunGoesBeforeTheTrial)
@@ -333,7 +335,7 @@ TEST_F(RunsDataSafetyTest, AScratchDatabaseLeftByAnEarlierRunGoesBeforeTheTrial)
     const QString database = LiveDatabase(30);
     const QString backup = BackupOf(QStringLiteral("OUTRA"), 12);
     // An earlier run's scratch database, left shut down as a cut-short restore leaves it.
-    const QString scratch = ScratchDatabasePath(database);
+    const QString scratch = ScratchDatabasePath(database, QStringLiteral("20130415000000000-1-abcd"));
     testserver::CreateDatabase(scratch, runs::TableWithRows(QStringLiteral("RESTO"), 3));
     testserver::Gfix({QStringLiteral("-shut"), QStringLiteral("single"), QStringLiteral("-force"), QStringLiteral("0"),
         testserver::ServerText() + scratch});

@@ -7,6 +7,8 @@
 
 #include "RunsTestSupport.h"
 
+#include "RestoreSteps.h"
+
 #include "RestoreSafety.h"
 
 namespace {
@@ -54,7 +56,7 @@ TEST_F(RunsSafeRestoreTest, ATruncatedBackupLeavesTheExistingDatabaseWhole)
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreFailed, runs::Attention, TMessageKind::Warning}}));
     EXPECT_EQ(ShutdownModeOf(database), 0);
     EXPECT_EQ(testserver::CountRows(database, QStringLiteral("CLIENTES")), 30);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(database)));
+    EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
     EXPECT_TRUE(Button(*window, "btnRestore")->isEnabled());
     EXPECT_EQ(Find<QLabel>(*window, "lblBase_Restaurada")->text(), QStringLiteral("..."));
 
@@ -84,7 +86,7 @@ TEST_F(RunsSafeRestoreTest, ATruncatedBackupRestoredWhereNoDatabaseIsReportsTheF
     EXPECT_FALSE(lines.contains(CheckingLine));
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines.at(lines.size() - 2), IncompleteRestoreLine);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(destination)));
+    EXPECT_EQ(ScratchDatabasesBeside(destination), QStringList());
     EXPECT_TRUE(Button(*window, "btnRestore")->isEnabled());
     EXPECT_EQ(Find<QLabel>(*window, "lblBase_Restaurada")->text(), QStringLiteral("..."));
     ExpectNothingLeftBusy(*window);
@@ -109,7 +111,7 @@ TEST_F(RunsSafeRestoreTest, AGoodBackupOfAnotherDatabaseReplacesTheExistingOne)
     EXPECT_EQ(counter.starts, 2);
     EXPECT_EQ(ShutdownModeOf(database), 0);
     EXPECT_EQ(testserver::CountRows(database, QStringLiteral("FORNECEDORES")), 12);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(database)));
+    EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
     EXPECT_EQ(Find<QLabel>(*window, "lblBase_Restaurada")->text(), database);
     EXPECT_FALSE(Button(*window, "btnRestore")->isEnabled());
 

@@ -1,0 +1,28 @@
+#include "FileMove.h"
+
+#include <QThread>
+
+#include <windows.h>
+
+namespace {
+
+// A server that has just closed a database may hold its handle a moment longer.
+constexpr int MoveAttempts = 40;
+constexpr int MovePauseMs = 250;
+
+} // namespace
+
+QString MoveFileNoReplace(const QString& from, const QString& to)
+{
+    DWORD error = 0;
+    for (int attempt = 1; attempt <= MoveAttempts; ++attempt) {
+        if (MoveFileExW(
+                reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()), MOVEFILE_WRITE_THROUGH))
+            return QString();
+        error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
+            break;
+        QThread::msleep(MovePauseMs);
+    }
+    return qt_error_string(static_cast<int>(error));
+}
