@@ -32,14 +32,7 @@ TfrmPrincipal::TfrmPrincipal(QWidget* parent)
     FormCreate();
 }
 
-TfrmPrincipal::~TfrmPrincipal()
-{
-    try {
-        DropKeptProof();
-    } catch (const std::exception& failure) {
-        qWarning("The kept proof of the last backup was not dropped: %s", failure.what());
-    }
-}
+TfrmPrincipal::~TfrmPrincipal() = default;
 
 void TfrmPrincipal::createComponents()
 {

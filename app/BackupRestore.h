@@ -147,20 +147,16 @@ private:
     // Runs.cpp: restores a backup just written into a scratch database beside
     // the database it was made of, with the options of a restore, and drops
     // it; the reason it did not restore completely, or empty when it did.
-    // Proves the backup by restoring it into a scratch database beside the
-    // database; with keep, a proved scratch database is kept out of use for
-    // the restore and its path put there. The failure's text, empty when proved.
+    // Proves the backup by restoring it into a scratch database of the run
+    // beside the database. The failure's text, empty when proved.
     QString ProveBackup(const TDatabaseLogin& login, const QString& backupFile, const QString& database, int pageSize,
-        const QString& runMark, QString* keep);
-    // Drops the proof's scratch database kept for a restore, when there is one.
-    void DropKeptProof();
+        const QString& runMark);
     void AddCatalogueEntry(const QString& text, const QString& path);
 
     QString FProgramDirectory;
     // The backup that the last successful backup run of this program run
     // wrote and proved (Runs.cpp); empty until then.
     TProvenBackup FProvenBackup;
-    TDatabaseLogin FProvenLogin;
     bool FRunning = false;
     bool FCloseRequested = false;
 };

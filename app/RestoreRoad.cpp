@@ -21,11 +21,6 @@ const QString InUseLine = QStringLiteral("A base de dados %1 está em uso (%2). 
 const QString NotChangedLine = QStringLiteral("A base de dados %1 não foi alterada.");
 
 // The road beside the destination.
-const QString RestoringBesideLine
-    = QStringLiteral("Restaurando o backup em %1, ao lado da base de dados; ela só toma o lugar de %2 depois "
-                     "de verificada...");
-const QString UsingProvedLine
-    = QStringLiteral("O backup já foi restaurado e verificado em %1 ao ser gravado: essa base toma o lugar de %2.");
 const QString IncompleteBackupLine
     = QStringLiteral("O backup escolhido está incompleto. A base de dados não foi substituída!");
 const QString UnrestorableBackupLine
@@ -154,26 +149,25 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
 {
     const TDatabaseLogin& login = request.login;
     const QString& destination = request.destination;
-    const bool useProof = !request.provedScratch.isEmpty() && QFileInfo(request.provedScratch).isFile();
-    const QString scratch = useProof ? request.provedScratch : ScratchDatabasePath(destination, runMark);
+    const QString scratch = ScratchDatabasePath(destination, runMark);
+    SetUpRestore(service, login, request.backupFile, scratch, request.pageSize);
+    AttachLogged(service, sink);
+    if (replaces)
+        sink.Line(CheckingBackupLine);
     TScratchGuard guard(sink, login, scratch);
-    if (useProof) {
-        sink.Line(UsingProvedLine.arg(scratch, destination));
-    } else {
-        sink.Line(RestoringBesideLine.arg(scratch, destination));
-        SetUpRestore(service, login, request.backupFile, scratch, request.pageSize);
-        AttachLogged(service, sink);
-        const TRestoreResult result = RestoreAndCheck(service, sink, login);
-        if (!result.online) {
+    const TRestoreResult result = RestoreAndCheck(service, sink, login);
+    if (!result.online) {
+        if (replaces)
             TellUnrestorable(sink, result);
-            return {};
-        }
-        // Nobody may attach to what has been checked, up to the swap.
-        const QString reason = TakeOutOfUse(login, scratch);
-        if (!reason.isEmpty()) {
-            sink.Line(ScratchNotOutOfUseLine.arg(scratch, reason));
-            return {};
-        }
+        else
+            sink.Line(result.backupIncomplete ? IncompleteRestoreLine : result.reason);
+        return {};
+    }
+    // Nobody may attach to what has been checked, up to the swap.
+    const QString outOfUse = TakeOutOfUse(login, scratch);
+    if (!outOfUse.isEmpty()) {
+        sink.Line(ScratchNotOutOfUseLine.arg(scratch, outOfUse));
+        return {};
     }
     Reached(request, TRestorePhase::Checked);
 
@@ -193,7 +187,6 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
                 guard.Drop();
             return {};
         }
-        sink.Line(CreatedLine.arg(destination));
         return {true, QString()};
     }
 
@@ -230,7 +223,6 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
     QFile old(aside);
     if (!old.remove())
         sink.Line(OldNotRemovedLine.arg(aside, old.errorString()));
-    sink.Line(ReplacedDoneLine.arg(destination));
     return {true, QString()};
 }
 
@@ -310,7 +302,7 @@ QString PathRefusal(const QStringList& paths)
     return QString();
 }
 
-void ResolveLeftovers(TRestoreSink& sink, const TDatabaseLogin& login, const QString& destination, const QString& keep)
+void ResolveLeftovers(TRestoreSink& sink, const TDatabaseLogin& login, const QString& destination)
 {
     for (const QString& aside : SetAsideFilesBeside(destination)) {
         if (!QFileInfo::exists(destination)) {
@@ -338,8 +330,6 @@ void ResolveLeftovers(TRestoreSink& sink, const TDatabaseLogin& login, const QSt
             sink.Line(OldNotRemovedLine.arg(aside, old.errorString()));
     }
     for (const QString& scratch : ScratchDatabasesBeside(destination)) {
-        if (scratch == keep)
-            continue;
         sink.Line(LeftScratchLine.arg(scratch));
         DropScratchDatabase(sink, login, scratch);
     }
@@ -368,7 +358,7 @@ TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService
         return {};
     }
     if (here)
-        ResolveLeftovers(sink, login, destination, request.provedScratch);
+        ResolveLeftovers(sink, login, destination);
     // A database that someone is using is left alone.
     const TDatabaseProbe found = ProbeDatabase(login, destination);
     if (found.state == TDatabaseState::InUse) {

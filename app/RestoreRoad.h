@@ -33,11 +33,9 @@ struct TRestoreRequest {
     QString backupFile;
     QString destination;
     int pageSize = 0;
-    // This program run proved backupFile for destination on the backup road.
+    // This program run proved backupFile for destination on the backup road:
+    // where the road is a trial and a replace, the trial is left out.
     bool proved = false;
-    // The proof's own scratch database, restored from backupFile, checked
-    // online and taken out of use, when it was kept for this restore.
-    QString provedScratch;
     // Called at each phase.
     std::function<void(TRestorePhase)> reached;
 };
@@ -57,10 +55,9 @@ TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService
 // Resolves what interrupted runs left beside destination on a server on
 // this machine: a set-aside database with no database at the destination
 // goes back in place (and online); one beside a database that is online
-// goes; a scratch database (other than keep) is dropped. The log says what
-// was found and done. The caller holds the destination's lock.
-void ResolveLeftovers(
-    TRestoreSink& sink, const TDatabaseLogin& login, const QString& destination, const QString& keep = QString());
+// goes; a scratch database is dropped. The log says what was found and done.
+// The caller holds the destination's lock.
+void ResolveLeftovers(TRestoreSink& sink, const TDatabaseLogin& login, const QString& destination);
 
 // The lock files of a run on a database (its destination, or the database
 // that a backup proves itself beside) and on a backup name.

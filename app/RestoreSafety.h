@@ -69,9 +69,6 @@ struct TProvenBackup {
     TServiceTarget target;
     QString database;
     int pageSize = 0;
-    // The proof's scratch database, kept out of use for the restore; empty
-    // when none was kept.
-    QString scratch;
 
     // Whether this is the proof for restoring backupFile, unchanged since, to
     // destination on the server that target names.

@@ -149,18 +149,6 @@ private:
     const TRunLog& FLog;
 };
 
-// Where nothing can be shown any more (the window going away).
-class TWarningSink : public TRestoreSink {
-public:
-    void Line(const QString& line) override { qWarning("%s", qUtf8Printable(line)); }
-    void ReadOutput(TIBControlAndQueryService& service, const std::function<void(const QStringList&)>&) override
-    {
-        while (!service.Eof())
-            service.GetNextLine();
-    }
-    void Wait(int milliseconds) override { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
-};
-
 // Attaches the service; a failure is put into the log in the server's words
 // and then leaves the run as before, for the top-level error report.
 void AttachLogged(TIBCustomService& service, const TRunLog& log)
@@ -240,10 +228,7 @@ void TfrmPrincipal::btnBackupClick()
     const bool seenHere = ServerIsThisMachine(login.target);
     const QString written = seenHere ? PartialBackupName(backupFile, runMark) : backupFile;
     const TRunLog log(*this, *mmBackup, TRunLog::Append);
-    // A proof kept for an earlier backup is of no use any more.
-    DropKeptProof();
     int pageSize = 0;
-    QString keptScratch;
     {
         // 2. From here on every way out passes through the clean-up of step
         // 12: the service detached, then the default cursor.
@@ -312,7 +297,7 @@ void TfrmPrincipal::btnBackupClick()
             pageSize = RestorePageSize(DatabasePageSizeAt(login, database));
             if (pageSize == 0 && seenHere)
                 pageSize = RestorePageSize(BackupPageSize(written));
-            failure = ProveBackup(login, written, database, pageSize, runMark, seenHere ? &keptScratch : nullptr);
+            failure = ProveBackup(login, written, database, pageSize, runMark);
         }
         if (failure.isEmpty() && seenHere) {
             const QString reason = ReplaceFile(written, backupFile);
@@ -323,18 +308,13 @@ void TfrmPrincipal::btnBackupClick()
             // The backup's own file goes; an older one of its final name stays.
             if (seenHere && written != backupFile && !failure.startsWith(OtherRunText.left(20)))
                 QFile::remove(written);
-            if (!keptScratch.isEmpty()) {
-                TWindowSink sink(log);
-                DropScratchDatabase(sink, login, keptScratch);
-            }
             log.Line(failure);
             ShowMessageBox(BackupFailedText + TwoCarriageReturns + QStringLiteral("Erro:") + failure, AttentionCaption,
                 TMessageKind::Warning);
             return;
         }
     }
-    FProvenBackup = {backupFile, FileStamp(backupFile), login.target, database, pageSize, keptScratch};
-    FProvenLogin = login;
+    FProvenBackup = {backupFile, FileStamp(backupFile), login.target, database, pageSize};
     // 13.1
     AppendLogLine(*mmBackup, QStringLiteral("Finalizando Backup..."));
     // 13.2
@@ -351,7 +331,7 @@ void TfrmPrincipal::btnBackupClick()
 }
 
 QString TfrmPrincipal::ProveBackup(const TDatabaseLogin& login, const QString& backupFile, const QString& database,
-    int pageSize, const QString& runMark, QString* keep)
+    int pageSize, const QString& runMark)
 {
     const TRunLog log(*this, *mmBackup, TRunLog::Append);
     TWindowSink sink(log);
@@ -364,27 +344,11 @@ QString TfrmPrincipal::ProveBackup(const TDatabaseLogin& login, const QString& b
         return failure.Message();
     }
     log.Line(ProvingBackupLine);
-    TScratchGuard guard(sink, login, scratch);
+    const TScratchGuard dropped(sink, login, scratch);
     const TRestoreResult proof = RestoreAndCheck(*dbRestore, sink, login);
     if (!proof.online)
         return proof.backupIncomplete ? WrittenBackupIncompleteText : proof.reason;
-    // The proof is the restore of this backup: kept out of use, it is what a
-    // restore over this database puts in place, without reading the backup
-    // again.
-    if (keep != nullptr && TakeOutOfUse(login, scratch).isEmpty()) {
-        guard.Keep();
-        *keep = scratch;
-    }
     return QString();
-}
-
-void TfrmPrincipal::DropKeptProof()
-{
-    if (FProvenBackup.scratch.isEmpty())
-        return;
-    TWarningSink sink;
-    DropScratchDatabase(sink, FProvenLogin, FProvenBackup.scratch);
-    FProvenBackup.scratch.clear();
 }
 
 void TfrmPrincipal::btnRestoreClick()
@@ -423,12 +387,10 @@ void TfrmPrincipal::btnRestoreClick()
         request.destination = destination;
         request.pageSize = pageSize;
         request.proved = proved;
-        if (proved)
-            request.provedScratch = FProvenBackup.scratch;
         // 9.-10. A failed attach leaves the run for the top-level error report.
         const TRestoreOutcome outcome = RunRestoreRoad(request, *dbRestore, sink);
-        if (!FProvenBackup.scratch.isEmpty() && !QFileInfo::exists(FProvenBackup.scratch))
-            FProvenBackup.scratch.clear();
+        // The service's lists name the run's destination, whatever the road sent.
+        NameFile(dbRestore->DatabaseName(), destination);
         if (!outcome.restored) {
             QString box = RestoreFailedText;
             if (!outcome.boxNote.isEmpty())
