@@ -152,7 +152,8 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
     const QString scratch = ScratchDatabasePath(destination, runMark);
     SetUpRestore(service, login, request.backupFile, scratch, request.pageSize);
     AttachLogged(service, sink);
-    if (replaces)
+    // A backup just proved for this database needs no word of a check.
+    if (replaces && !request.proved)
         sink.Line(CheckingBackupLine);
     TScratchGuard guard(sink, login, scratch);
     const TRestoreResult result = RestoreAndCheck(service, sink, login);
