@@ -11,10 +11,12 @@
 #include "RestoreSteps.h"
 #include "RunLock.h"
 
+#include <QStandardPaths>
 #include <QThread>
 
 #include <csignal>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -82,7 +84,9 @@ protected:
     }
 
     // Starts the helper running the road; stopAt names the phase it stops at.
-    std::unique_ptr<QProcess> StartRoad(const QString& backup, const QString& destination, const QString& stopAt = {})
+    // With asUser, the helper runs as that user (through runuser).
+    std::unique_ptr<QProcess> StartRoad(
+        const QString& backup, const QString& destination, const QString& stopAt = {}, const QString& asUser = {})
     {
         auto road = std::make_unique<QProcess>();
         road->setProcessChannelMode(QProcess::MergedChannels);
@@ -90,7 +94,13 @@ protected:
             testserver::ServerText(), testserver::User(), testserver::Password(), backup, destination};
         if (!stopAt.isEmpty())
             arguments << stopAt;
-        road->start(QStringLiteral(ZUR_RESTORE_HELPER), arguments);
+        if (asUser.isEmpty()) {
+            road->start(QStringLiteral(ZUR_RESTORE_HELPER), arguments);
+        } else {
+            arguments.prepend(QStringLiteral(ZUR_RESTORE_HELPER));
+            road->start(
+                QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), asUser, QStringLiteral("--")} + arguments);
+        }
         EXPECT_TRUE(road->waitForStarted());
         return road;
     }
@@ -322,4 +332,37 @@ TEST_F(RunsSwapTest, AnotherRunAtWorkIsRefusedAndNothingIsTouched)
     EXPECT_EQ(ReadFile(morning), QByteArray("manhã"));
     EXPECT_EQ(PartialBackupsOf(morning), QStringList());
     ExpectWhole(destination, THolds::Backup);
+}
+
+TEST_F(RunsSwapTest, AFolderWhereTheProgramMayNotRenameFallsBackToTheTrialAndTheReplace)
+{
+    // The server writes the folder; the program, run by another user, may
+    // not: it cannot swap files there, and the log says why before the
+    // replace that drops the database first.
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("runuser")).isEmpty())
+        GTEST_SKIP() << "needs root and runuser to run the program as another user";
+    const QString backup = BackupOfRows(QStringLiteral("OUTRA"), 9);
+    QFile::setPermissions(backup, QFile::permissions(backup) | QFileDevice::ReadOther);
+    const QString destination = Folder() + QStringLiteral("DADOS.FDB");
+    MakeOwnDatabase(destination);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("runuser"),
+                  {QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"), QStringLiteral("test"),
+                      QStringLiteral("-r"), backup}),
+        0)
+        << "the test folder is not readable by nobody";
+
+    auto road = StartRoad(backup, destination, QString(), QStringLiteral("nobody"));
+    const QString output = Finish(*road);
+
+    EXPECT_EQ(road->exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("O programa não pode renomear arquivos na pasta de ") + destination))
+        << output.toStdString();
+    const auto check = output.indexOf(QLatin1String("Verificando o backup antes de substituir a base de dados..."));
+    const auto replace = output.indexOf(QStringLiteral("Restaurando o backup por cima de ") + destination
+        + QStringLiteral(": neste servidor a restauração apaga a base de dados antes de ler o backup."));
+    EXPECT_GE(check, 0);
+    EXPECT_GT(replace, check);
+    EXPECT_EQ(ShutdownModeOf(destination), 0);
+    EXPECT_EQ(testserver::CountRows(destination, QStringLiteral("GRANDE")), 9);
+    ExpectNoLeftovers(destination);
 }
