@@ -22,7 +22,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -306,7 +305,8 @@ void TfrmPrincipal::btnBackupClick()
         }
         if (!failure.isEmpty()) {
             // The backup's own file goes; an older one of its final name stays.
-            if (seenHere && written != backupFile && !failure.startsWith(OtherRunText.left(20)))
+            // (A name of this run's own: never another run's file.)
+            if (seenHere)
                 QFile::remove(written);
             log.Line(failure);
             ShowMessageBox(BackupFailedText + TwoCarriageReturns + QStringLiteral("Erro:") + failure, AttentionCaption,

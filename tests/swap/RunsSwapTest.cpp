@@ -7,6 +7,7 @@
 
 #include "RunsTestSupport.h"
 
+#include "BackupFile.h"
 #include "RestoreRoad.h"
 #include "RestoreSteps.h"
 #include "RunLock.h"
@@ -365,4 +366,58 @@ TEST_F(RunsSwapTest, AFolderWhereTheProgramMayNotRenameFallsBackToTheTrialAndThe
     EXPECT_EQ(ShutdownModeOf(destination), 0);
     EXPECT_EQ(testserver::CountRows(destination, QStringLiteral("GRANDE")), 9);
     ExpectNoLeftovers(destination);
+}
+
+TEST_F(RunsSwapTest, TwoCopiesBackingUpTwoDatabasesOfOneNameIntoOneFolder)
+{
+    // Two databases named alike in two folders: their backups of today have
+    // one name in the shared program folder. The second copy, starting while
+    // the first writes, refuses; the file then holds the first's backup.
+    SetTodayForTests(QDate());
+    const QString first = Folder() + QStringLiteral("loja1/DADOS.FDB");
+    const QString second = Folder() + QStringLiteral("loja2/DADOS.FDB");
+    QDir().mkpath(Folder() + QStringLiteral("loja1"));
+    QDir().mkpath(Folder() + QStringLiteral("loja2"));
+    testserver::CreateDatabase(first, runs::TableWithRows(QStringLiteral("GRANDE"), BackupRows));
+    MakeOwnDatabase(second);
+    const QString program = Folder() + QStringLiteral("programa/");
+    QDir().mkpath(program);
+    const auto startBackup = [&](const QString& database) {
+        auto run = std::make_unique<QProcess>();
+        run->setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        run->setProcessEnvironment(environment);
+        run->start(QStringLiteral(ZUR_BACKUP_HELPER),
+            {testserver::ServerText(), testserver::User(), testserver::Password(), database, program});
+        EXPECT_TRUE(run->waitForStarted());
+        return run;
+    };
+    const QString final = BackupFileName(program, first, QDate::currentDate());
+    ASSERT_EQ(final, BackupFileName(program, second, QDate::currentDate()));
+
+    auto one = startBackup(first);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const QStringList partial = PartialBackupsOf(final);
+            return !partial.isEmpty() && QFileInfo(partial.first()).size() > 1024 * 1024;
+        },
+        60));
+    auto two = startBackup(second);
+    const QString refused = Finish(*two);
+    const QString done = Finish(*one);
+
+    EXPECT_EQ(two->exitCode(), 1);
+    EXPECT_TRUE(refused.contains(QStringLiteral("Outra execução do programa está trabalhando com ") + final))
+        << refused.toStdString();
+    EXPECT_EQ(one->exitCode(), 0) << done.toStdString();
+    EXPECT_EQ(PartialBackupsOf(final), QStringList());
+    // The file that the success box names holds the first database.
+    const QString check = Folder() + QStringLiteral("CONFERE.FDB");
+    auto road = StartRoad(final, check);
+    const QString restored = Finish(*road);
+    EXPECT_EQ(road->exitCode(), 0) << restored.toStdString();
+    EXPECT_EQ(testserver::CountRows(check, QStringLiteral("GRANDE")), BackupRows);
+    // Neither copy touched the other's database.
+    EXPECT_EQ(testserver::CountRows(second, QStringLiteral("CLIENTES")), OwnRows);
 }
