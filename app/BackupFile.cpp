@@ -73,9 +73,14 @@ QString PartialBackupName(const QString& finalName, const QString& runMark)
 
 QStringList PartialBackupsOf(const QString& finalName)
 {
-    const QFileInfo info(finalName);
+    return FilesBesideWithSuffix(finalName, PartialSuffix);
+}
+
+QStringList FilesBesideWithSuffix(const QString& path, const QString& suffix)
+{
+    const QFileInfo info(path);
     const QDir folder = info.absoluteDir();
-    const QString prefix = info.fileName() + PartialSuffix;
+    const QString prefix = info.fileName() + suffix;
     QStringList found;
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
         if (name.startsWith(prefix) && name.size() > prefix.size())

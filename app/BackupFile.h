@@ -16,6 +16,10 @@ QString PartialBackupName(const QString& finalName, const QString& runMark);
 // The partial backups of any run beside finalName (full paths).
 QStringList PartialBackupsOf(const QString& finalName);
 
+// The files beside path whose names are path's own name followed by suffix
+// and something more (a run's mark), sorted by name (full paths).
+QStringList FilesBesideWithSuffix(const QString& path, const QString& suffix);
+
 // The page size of the database in the backup file at path, read from the
 // file's header; 0 when the file cannot be read or its header is not one the
 // program knows.

@@ -10,3 +10,6 @@
 // a few seconds while another process (a server closing the database) still
 // holds the file. On failure, the reason, and both names are as they were.
 QString MoveFileNoReplace(const QString& from, const QString& to);
+
+// Removes the file at path, trying again in the same way; the reason on failure.
+QString RemoveFileRetrying(const QString& path);

@@ -30,3 +30,11 @@ QString MoveFileNoReplace(const QString& from, const QString& to)
         return QString();
     return qt_error_string(errno);
 }
+
+QString RemoveFileRetrying(const QString& path)
+{
+    // No process's handle keeps a file from going here.
+    if (::unlink(QFile::encodeName(path).constData()) == 0)
+        return QString();
+    return qt_error_string(errno);
+}

@@ -26,3 +26,17 @@ QString MoveFileNoReplace(const QString& from, const QString& to)
     }
     return qt_error_string(static_cast<int>(error));
 }
+
+QString RemoveFileRetrying(const QString& path)
+{
+    DWORD error = 0;
+    for (int attempt = 1; attempt <= MoveAttempts; ++attempt) {
+        if (DeleteFileW(reinterpret_cast<LPCWSTR>(path.utf16())))
+            return QString();
+        error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
+            break;
+        QThread::msleep(MovePauseMs);
+    }
+    return qt_error_string(static_cast<int>(error));
+}

@@ -221,9 +221,9 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
     }
     Reached(request, TRestorePhase::Swapped);
     // The old file goes only now that the new one is online in its place.
-    QFile old(aside);
-    if (!old.remove())
-        sink.Line(OldNotRemovedLine.arg(aside, old.errorString()));
+    const QString notRemoved = RemoveFileRetrying(aside);
+    if (!notRemoved.isEmpty())
+        sink.Line(OldNotRemovedLine.arg(aside, notRemoved));
     return {true, QString()};
 }
 
@@ -324,11 +324,11 @@ void ResolveLeftovers(TRestoreSink& sink, const TDatabaseLogin& login, const QSt
             sink.Line(LeftAsideKeptLine.arg(aside, destination, offline));
             continue;
         }
-        QFile old(aside);
-        if (old.remove())
+        const QString notRemoved = RemoveFileRetrying(aside);
+        if (notRemoved.isEmpty())
             sink.Line(LeftAsideRemovedLine.arg(aside, destination));
         else
-            sink.Line(OldNotRemovedLine.arg(aside, old.errorString()));
+            sink.Line(OldNotRemovedLine.arg(aside, notRemoved));
     }
     for (const QString& scratch : ScratchDatabasesBeside(destination)) {
         sink.Line(LeftScratchLine.arg(scratch));

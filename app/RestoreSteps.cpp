@@ -1,14 +1,12 @@
 #include "RestoreSteps.h"
 
+#include "BackupFile.h"
 #include "BackupRestoreServices.h"
 #include "ConfigService.h"
 #include "Errors.h"
 #include "StringList.h"
 
 #include <ibase.h>
-
-#include <QDir>
-#include <QFileInfo>
 
 namespace {
 
@@ -25,20 +23,6 @@ constexpr int ScratchDropPauseMs = 500;
 const QString ServerSaidText = QStringLiteral(" O servidor disse: ");
 const QString NotOnlineText = QStringLiteral("A base restaurada não ficou online.");
 const QString ScratchNotRemovedLine = QStringLiteral("Não foi possível remover a base de teste %1: %2");
-
-QStringList FilesBeside(const QString& destination, const QString& suffix)
-{
-    const QFileInfo info(destination);
-    QDir folder = info.absoluteDir();
-    const QString prefix = info.fileName() + suffix;
-    QStringList found;
-    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QString& name : names) {
-        if (name.startsWith(prefix) && name.size() > prefix.size())
-            found << folder.filePath(name);
-    }
-    return found;
-}
 
 // Runs one properties request on the database at path; the server's words
 // on failure.
@@ -79,12 +63,12 @@ QString SetAsidePath(const QString& destination, const QString& runMark)
 
 QStringList ScratchDatabasesBeside(const QString& destination)
 {
-    return FilesBeside(destination, ScratchSuffix);
+    return FilesBesideWithSuffix(destination, ScratchSuffix);
 }
 
 QStringList SetAsideFilesBeside(const QString& destination)
 {
-    return FilesBeside(destination, SetAsideSuffix);
+    return FilesBesideWithSuffix(destination, SetAsideSuffix);
 }
 
 TDetachOnExit::TDetachOnExit(TIBCustomService& service)
