@@ -10,14 +10,13 @@ namespace {
 constexpr int MoveAttempts = 40;
 constexpr int MovePauseMs = 250;
 
-} // namespace
-
-QString MoveFileNoReplace(const QString& from, const QString& to)
+// Runs the call until it succeeds or fails otherwise than by a handle that
+// another process holds; the reason of the last failure.
+template <typename F> QString Retrying(F call)
 {
     DWORD error = 0;
     for (int attempt = 1; attempt <= MoveAttempts; ++attempt) {
-        if (MoveFileExW(
-                reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()), MOVEFILE_WRITE_THROUGH))
+        if (call())
             return QString();
         error = GetLastError();
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
@@ -27,16 +26,18 @@ QString MoveFileNoReplace(const QString& from, const QString& to)
     return qt_error_string(static_cast<int>(error));
 }
 
+} // namespace
+
+QString MoveFileNoReplace(const QString& from, const QString& to)
+{
+    return Retrying([&] {
+        return MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
+                   MOVEFILE_WRITE_THROUGH)
+            != 0;
+    });
+}
+
 QString RemoveFileRetrying(const QString& path)
 {
-    DWORD error = 0;
-    for (int attempt = 1; attempt <= MoveAttempts; ++attempt) {
-        if (DeleteFileW(reinterpret_cast<LPCWSTR>(path.utf16())))
-            return QString();
-        error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
-            break;
-        QThread::msleep(MovePauseMs);
-    }
-    return qt_error_string(static_cast<int>(error));
+    return Retrying([&] { return DeleteFileW(reinterpret_cast<LPCWSTR>(path.utf16())) != 0; });
 }

@@ -14,9 +14,9 @@ namespace {
 
 const QString PathReadAsSizeText = QStringLiteral("O caminho \"%1\" contém \"=\", que o servidor leria como o fim do "
                                                   "nome do arquivo seguido de um tamanho. Use um caminho sem \"=\".");
-const QString OtherRunLine
-    = QStringLiteral("Outra execução do programa está trabalhando com %1 (trava %2). Nada foi alterado.");
-const QString LockNotMadeLine = QStringLiteral("Não foi possível criar a trava %1: %2. Nada foi alterado.");
+const QString OtherRunText = QStringLiteral("Outra execução do programa está trabalhando com %1 (trava %2).");
+const QString LockNotMadeText = QStringLiteral("Não foi possível criar a trava %1: %2.");
+const QString NothingChangedText = QStringLiteral(" Nada foi alterado.");
 const QString InUseLine = QStringLiteral("A base de dados %1 está em uso (%2). Nada foi alterado.");
 const QString NotChangedLine = QStringLiteral("A base de dados %1 não foi alterada.");
 
@@ -294,6 +294,13 @@ QString BackupLockPath(const QString& backupFile)
     return LockPathBeside(backupFile, QStringLiteral("backup:") + backupFile);
 }
 
+QString LockRefusal(const TRunLock& lock, const QString& what)
+{
+    if (lock.Held())
+        return QString();
+    return lock.HeldByAnother() ? OtherRunText.arg(what, lock.Path()) : LockNotMadeText.arg(lock.Path(), lock.Reason());
+}
+
 QString PathRefusal(const QStringList& paths)
 {
     for (const QString& path : paths) {
@@ -350,12 +357,11 @@ TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService
     // that this one cannot take leaves everything as it was.
     const TRunLock destinationLock(DatabaseLockPath(login, destination));
     const TRunLock backupLock(BackupLockPath(request.backupFile));
-    for (const TRunLock* lock : {&destinationLock, &backupLock}) {
-        if (lock->Held())
-            continue;
-        const QString& what = lock == &destinationLock ? destination : request.backupFile;
-        sink.Line(lock->HeldByAnother() ? OtherRunLine.arg(what, lock->Path())
-                                        : LockNotMadeLine.arg(lock->Path(), lock->Reason()));
+    QString locked = LockRefusal(destinationLock, destination);
+    if (locked.isEmpty())
+        locked = LockRefusal(backupLock, request.backupFile);
+    if (!locked.isEmpty()) {
+        sink.Line(locked + NothingChangedText);
         return {};
     }
     if (here)

@@ -64,6 +64,12 @@ void ResolveLeftovers(TRestoreSink& sink, const TDatabaseLogin& login, const QSt
 QString DatabaseLockPath(const TDatabaseLogin& login, const QString& path);
 QString BackupLockPath(const QString& backupFile);
 
+// Why a run may not go on with a lock that it could not take: another run
+// at work on what (the lock's file named), or the lock file not made; empty
+// when the lock is held.
+class TRunLock;
+QString LockRefusal(const TRunLock& lock, const QString& what);
+
 // The first of the paths that the service's file lists would read as a name
 // and a size, as the refusal's text; empty when there is none.
 QString PathRefusal(const QStringList& paths);

@@ -60,8 +60,6 @@ const QString WrittenBackupIncompleteText
 const QString NotCheckedHereLine
     = QStringLiteral("O servidor gravou o backup %1 fora deste computador: o arquivo não pôde ser verificado aqui.");
 const QString NotRenamedText = QStringLiteral("O backup foi verificado, mas não pôde receber o nome %1: %2");
-const QString OtherRunText = QStringLiteral("Outra execução do programa está trabalhando com %1 (trava %2).");
-const QString LockNotMadeText = QStringLiteral("Não foi possível criar a trava %1: %2.");
 const QString LeftPartialLine
     = QStringLiteral("Encontrado o backup parcial %1, deixado por uma execução interrompida: removido.");
 
@@ -165,14 +163,6 @@ void NameFile(TStringList& list, const QString& path)
 {
     list.Clear();
     list.Add(path);
-}
-
-// Why a run may not go on with a lock it could not take; empty when held.
-QString LockRefusal(const TRunLock& lock, const QString& what)
-{
-    if (lock.Held())
-        return QString();
-    return lock.HeldByAnother() ? OtherRunText.arg(what, lock.Path()) : LockNotMadeText.arg(lock.Path(), lock.Reason());
 }
 
 } // namespace
