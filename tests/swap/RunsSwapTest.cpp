@@ -106,6 +106,21 @@ protected:
         return road;
     }
 
+    // Starts the helper that makes a backup through a headless window whose
+    // program folder is program.
+    static std::unique_ptr<QProcess> StartBackup(const QString& database, const QString& program)
+    {
+        auto run = std::make_unique<QProcess>();
+        run->setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        run->setProcessEnvironment(environment);
+        run->start(QStringLiteral(ZUR_BACKUP_HELPER),
+            {testserver::ServerText(), testserver::User(), testserver::Password(), database, program});
+        EXPECT_TRUE(run->waitForStarted());
+        return run;
+    }
+
     static QString Finish(QProcess& road)
     {
         EXPECT_TRUE(road.waitForFinished(120000));
@@ -145,6 +160,21 @@ protected:
             EXPECT_EQ(testserver::CountRows(destination, QStringLiteral("CLIENTES")), OwnRows);
         else
             EXPECT_EQ(testserver::CountRows(destination, QStringLiteral("GRANDE")), BackupRows);
+    }
+
+    // Whether the partial backups of final still grow (a server finishing
+    // the job of a copy that was killed).
+    static bool ServerStillWrites(const QString& final)
+    {
+        const auto size = [&final] {
+            qint64 sum = 0;
+            for (const QString& file : PartialBackupsOf(final))
+                sum += QFileInfo(file).size();
+            return sum;
+        };
+        const qint64 before = size();
+        QThread::msleep(1500);
+        return size() != before;
     }
 
     static void ExpectNoLeftovers(const QString& destination)
@@ -382,17 +412,7 @@ TEST_F(RunsSwapTest, TwoCopiesBackingUpTwoDatabasesOfOneNameIntoOneFolder)
     MakeOwnDatabase(second);
     const QString program = Folder() + QStringLiteral("programa/");
     QDir().mkpath(program);
-    const auto startBackup = [&](const QString& database) {
-        auto run = std::make_unique<QProcess>();
-        run->setProcessChannelMode(QProcess::MergedChannels);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        run->setProcessEnvironment(environment);
-        run->start(QStringLiteral(ZUR_BACKUP_HELPER),
-            {testserver::ServerText(), testserver::User(), testserver::Password(), database, program});
-        EXPECT_TRUE(run->waitForStarted());
-        return run;
-    };
+    const auto startBackup = [&](const QString& database) { return StartBackup(database, program); };
     const QString final = BackupFileName(program, first, QDate::currentDate());
     ASSERT_EQ(final, BackupFileName(program, second, QDate::currentDate()));
 
@@ -420,4 +440,36 @@ TEST_F(RunsSwapTest, TwoCopiesBackingUpTwoDatabasesOfOneNameIntoOneFolder)
     EXPECT_EQ(testserver::CountRows(check, QStringLiteral("GRANDE")), BackupRows);
     // Neither copy touched the other's database.
     EXPECT_EQ(testserver::CountRows(second, QStringLiteral("CLIENTES")), OwnRows);
+}
+
+TEST_F(RunsSwapTest, APartialBackupOfAKilledCopyIsClearedByTheNextBackupOfItsName)
+{
+    const QString database = Folder() + QStringLiteral("DADOS.FDB");
+    testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("GRANDE"), BackupRows));
+    const QString program = Folder() + QStringLiteral("programa/");
+    QDir().mkpath(program);
+    const QString final = BackupFileName(program, database, QDate::currentDate());
+    auto killed = StartBackup(database, program);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const QStringList partial = PartialBackupsOf(final);
+            return !partial.isEmpty() && QFileInfo(partial.first()).size() > 1024 * 1024;
+        },
+        60));
+    killed->kill();
+    killed->waitForFinished();
+    // The server may go on writing the partial file of a copy that is gone.
+    WaitFor([&] { return PartialBackupsOf(final).isEmpty() || !ServerStillWrites(final); }, 60);
+    ASSERT_EQ(PartialBackupsOf(final).size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(final));
+
+    SetTodayForTests(QDate::currentDate());
+    auto window = ConnectedWindow(database, program);
+    Button(*window, "btnBackup")->click();
+
+    EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::BackupSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
+    EXPECT_TRUE(Log(*window, "mmBackup")->toPlainText().contains(QStringLiteral("Encontrado o backup parcial ")))
+        << Log(*window, "mmBackup")->toPlainText().left(300).toStdString();
+    EXPECT_EQ(PartialBackupsOf(final), QStringList());
+    EXPECT_TRUE(QFileInfo(final).size() > 0);
 }
