@@ -3,7 +3,7 @@
 //
 //   zurbench compare --server localhost/3055: --database PATH --folder DIR
 //                    [--runs 5] [--warmup 1] [--label NAME] [--no-restore] [--no-layer]
-//                    [--delay-ms 0] [--limit 1.05] [--floor-limit 0] [--verbose-runs N]
+//                    [--delay-ms 0] [--limit 1.05] [--gbak-limit 0.8] [--floor-limit 0] [--verbose-runs N]
 //                    [--layer-buffer BYTES]
 //   zurbench log [--road backup|restore] [--lines 200000] [--window 1000] [--rounds 5]
 
@@ -125,6 +125,7 @@ struct TSeries {
 struct TRoadRuns {
     TTimedRun backup;
     TTimedRun restore;
+    TTimedRun restoreOver; // the window's restore over an existing database
 };
 
 // A side of the comparison: what it runs in one round (the backup, then the
@@ -138,6 +139,7 @@ struct TSide {
     long rounds = 0; // counted rounds it takes part in (from the first); the rest skip it
     TSeries backup;
     TSeries restore;
+    TSeries restoreOver;
 };
 
 // Each run of `first` followed by the run of `then` in the same round, as
@@ -279,6 +281,8 @@ int Compare(const TOptions& options)
     const QString label = options.Value(QStringLiteral("label"), database);
     const double limit = options.Value(QStringLiteral("limit"), QStringLiteral("1.05")).toDouble();
     const double floorLimit = options.Value(QStringLiteral("floor-limit"), QStringLiteral("0")).toDouble();
+    // The backup road (with its proof) against gbak -v followed by gbak -c -v.
+    const double gbakLimit = options.Value(QStringLiteral("gbak-limit"), QStringLiteral("0.8")).toDouble();
     // Rounds in which gbak -v runs: over a slow link it costs a round trip a
     // line, minutes for the many-lines database.
     const long verboseRounds = options.values.contains(QStringLiteral("verbose-runs"))
@@ -325,36 +329,39 @@ int Compare(const TOptions& options)
         sides.push_back({QStringLiteral("gbak-v"),
             fileRoad([&] { return GbakBackup(access, database, gbakFile, gbakOutput); },
                 [&] { return GbakRestore(access, gbakFile, restored, gbakOutput); }),
-            verboseRounds, {}, {}});
+            verboseRounds, {}, {}, {}});
     sides.push_back({QStringLiteral("gbak"),
         fileRoad([&] { return GbakBackup(access, database, gbakFile, gbakOutput, false); },
             [&] { return GbakRestore(access, gbakFile, restored, gbakOutput, false); }),
-        runs, {}, {}});
+        runs, {}, {}, {}});
     if (layer)
         sides.push_back({QStringLiteral("layer"),
             fileRoad([&] { return ServiceBackup(access, database, gbakFile); },
                 [&] { return ServiceRestore(access, gbakFile, restored); }),
-            runs, {}, {}});
+            runs, {}, {}, {}});
     sides.push_back({QStringLiteral("window"),
         [&] {
             const TWindowRuns window = RunWindow(access, database, folder, restoreTo);
             if (!firstWindowPeak)
                 firstWindowPeak = PeakResidentKiB();
-            return TRoadRuns{window.backup, window.restore};
+            return TRoadRuns{window.backup, window.restore, window.restoreOver};
         },
-        runs, {}, {}});
+        runs, {}, {}, {}});
     // The window's roads against gbak with its verbose output (what the
     // operator would otherwise run) and against the server's job alone.
-    const std::vector<TReference> references{{QStringLiteral("gbak-v"), limit}, {QStringLiteral("gbak"), floorLimit}};
+    // The window's roads against the client layer's reading of the same jobs
+    // (the yardstick of a reader), and gbak printed beside them.
+    const std::vector<TReference> references{
+        {QStringLiteral("layer"), limit}, {QStringLiteral("gbak-v"), 0}, {QStringLiteral("gbak"), floorLimit}};
     // The backup road also proves its file by restoring it when
     // BackupRoadRestores is set: then it is measured against gbak's backup
     // followed by gbak's restore of that file, in the same round (and the
     // backup alone is printed, not checked).
     const std::vector<TReference> backupReferences = BackupRoadRestores
-        ? std::vector<TReference>{{QStringLiteral("gbak-v+c"), limit}, {QStringLiteral("gbak+c"), floorLimit},
-            {QStringLiteral("gbak-v"), 0}, {QStringLiteral("gbak"), 0}}
-        : std::vector<TReference>{{QStringLiteral("gbak-v"), limit}, {QStringLiteral("gbak"), floorLimit},
-            {QStringLiteral("gbak-v+c"), 0}, {QStringLiteral("gbak+c"), 0}};
+        ? std::vector<TReference>{{QStringLiteral("layer+c"), limit}, {QStringLiteral("gbak-v+c"), gbakLimit},
+            {QStringLiteral("gbak+c"), floorLimit}, {QStringLiteral("gbak-v"), 0}, {QStringLiteral("gbak"), 0}}
+        : std::vector<TReference>{{QStringLiteral("layer"), limit}, {QStringLiteral("gbak-v"), gbakLimit},
+            {QStringLiteral("gbak"), floorLimit}, {QStringLiteral("gbak-v+c"), 0}, {QStringLiteral("gbak+c"), 0}};
 
     const auto runSide = [&](TSide& side, long round) {
         const bool counted = round >= 0;
@@ -366,6 +373,8 @@ int Compare(const TOptions& options)
             side.backup.Add(road.backup, round);
             if (withRestore)
                 side.restore.Add(road.restore, round);
+            if (restore && side.name == QLatin1String("window"))
+                side.restoreOver.Add(road.restoreOver, round);
         }
         Print(QStringLiteral("    %1 backup %2 s%3%4   peak %5")
                   .arg(side.name.leftJustified(7), Seconds(road.backup.seconds),
@@ -401,12 +410,16 @@ int Compare(const TOptions& options)
               .arg(label)
               .arg(runs)
               .arg(delayMs > 0 ? QStringLiteral(", %1 ms round trip added").arg(delayMs) : QString()));
-    std::vector<std::pair<QString, const TSeries*>> backups, restores;
+    std::vector<std::pair<QString, const TSeries*>> backups, restores, restoresOver;
     std::vector<TSeries> followed; // gbak's backups followed by their restores
     followed.reserve(sides.size());
     for (const TSide& side : sides) {
         backups.emplace_back(side.name, &side.backup);
         restores.emplace_back(side.name, &side.restore);
+        if (side.name == QLatin1String("window"))
+            restoresOver.emplace_back(side.name, &side.restoreOver);
+        else if (side.name == QLatin1String("layer"))
+            restoresOver.emplace_back(side.name, &side.restore);
     }
     for (const TSide& side : sides) {
         if (restoreFiles && side.name != QLatin1String("window")) {
@@ -418,8 +431,14 @@ int Compare(const TOptions& options)
         Print(QStringLiteral("  (backup: the window's road with its proof against gbak -b followed by gbak -c of the "
                              "same file, +c; the client layer's backup followed by its restore likewise)"));
     bool within = Report(QStringLiteral("backup "), backups, backupReferences);
-    if (restore)
+    if (restore) {
         within = Report(QStringLiteral("restore"), restores, references) && within;
+        // The restore road over an existing database (other than the
+        // backup's own) against one restore of the file by the client layer.
+        Print(QStringLiteral("  (restore over: the window's restore over the database its first restore left, "
+                             "against the client layer's single restore of its file)"));
+        within = Report(QStringLiteral("restore over"), restoresOver, {{QStringLiteral("layer"), limit}}) && within;
+    }
     Print(QStringLiteral("  peak resident memory of the bench process: %1 at start, %2 after the first window, %3 "
                          "after the last")
               .arg(MiB(startPeak), MiB(firstWindowPeak), MiB(PeakResidentKiB())));

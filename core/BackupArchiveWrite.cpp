@@ -2,6 +2,7 @@
 #include "core/BackupArchive.h"
 
 #include "core/BackupFile.h"
+#include "core/RunLock.h"
 #include "core/ZipHandles.h"
 
 #include <QFileInfo>
@@ -54,9 +55,10 @@ QString CompareWithBackup(const QString& path, const QString& entryName, const Q
 
 QString WriteBackupArchive(const QString& backupFile, const QString& archive)
 {
-    const QString partial = PartialBackupName(archive);
+    // A name of this run's own: two copies of the program writing the same
+    // archive never write into one file.
+    const QString partial = PartialBackupName(archive, NewRunMark());
     const QString entryName = QFileInfo(backupFile).fileName();
-    QFile::remove(partial);
     QString failure;
     TZipArchive zip = OpenZip(partial, ZIP_CREATE | ZIP_EXCL, failure);
     if (!zip)

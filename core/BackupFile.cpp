@@ -1,11 +1,12 @@
 #include "core/BackupFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
 
-const QString PartialSuffix = QStringLiteral(".PARCIAL");
+const QString PartialSuffix = QStringLiteral(".PARCIAL.");
 
 // The header of a backup: a record of the backup program's attributes, then
 // the physical and the logical database records. Every attribute is a code, a
@@ -56,9 +57,27 @@ bool IsPageSize(qint64 value)
 
 } // namespace
 
-QString PartialBackupName(const QString& finalName)
+QString PartialBackupName(const QString& finalName, const QString& runMark)
 {
-    return finalName + PartialSuffix;
+    return finalName + PartialSuffix + runMark;
+}
+
+QStringList PartialBackupsOf(const QString& finalName)
+{
+    return FilesBesideWithSuffix(finalName, PartialSuffix);
+}
+
+QStringList FilesBesideWithSuffix(const QString& path, const QString& suffix)
+{
+    const QFileInfo info(path);
+    const QDir folder = info.absoluteDir();
+    const QString prefix = info.fileName() + suffix;
+    QStringList found;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+        if (name.startsWith(prefix) && name.size() > prefix.size())
+            found << folder.filePath(name);
+    }
+    return found;
 }
 
 int BackupPageSize(const QString& path)

@@ -6,11 +6,19 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
-// The name the server writes a new backup under, beside its final name: the
-// catalogue never lists it, so a backup that has not proved itself is never
-// offered, and an older file of the final name stays as it is until then.
-QString PartialBackupName(const QString& finalName);
+// The name the server writes a new backup under, beside its final name and
+// marked with the run's own mark: the catalogue never lists it, so a backup
+// that has not proved itself is never offered, an older file of the final
+// name stays as it is until then, and no two runs write the same file.
+QString PartialBackupName(const QString& finalName, const QString& runMark);
+// The partial backups of any run beside finalName (full paths).
+QStringList PartialBackupsOf(const QString& finalName);
+
+// The files beside path whose names are path's own name followed by suffix
+// and something more (a run's mark), sorted by name (full paths).
+QStringList FilesBesideWithSuffix(const QString& path, const QString& suffix);
 
 // The page size of the database in the backup file at path, read from the
 // file's header; 0 when the file cannot be read or its header is not one the

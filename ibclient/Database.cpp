@@ -211,10 +211,11 @@ gds::Status TIBDatabase::Call(gds::Status errCode, bool raiseError)
         const gds::Status* vector = CurrentStatusVector();
         const int errorCode = static_cast<int>(vector[1]);
         const int sqlCode = FGDSLibrary.isc_sqlcode(vector);
+        TStatusCodes codes = CaptureStatusCodes();
         const QString text = StatusVectorMessage();
         ForceClose();
         MonitorHook().SendError(QString::number(sqlCode) + u' ' + QString::number(errorCode) + u' ' + text);
-        throw EIBInterBaseError(sqlCode, errorCode, text);
+        throw EIBInterBaseError(sqlCode, errorCode, text, std::move(codes));
     }
     return CheckStatus(errCode, raiseError);
 }

@@ -29,11 +29,35 @@ EIBError::EIBError(int sqlCode, QString message)
 {
 }
 
-EIBError::EIBError(int sqlCode, int ibErrorCode, QString message)
+EIBError::EIBError(int sqlCode, int ibErrorCode, QString message, TStatusCodes status)
     : EDatabaseError(std::move(message))
     , FSQLCode(sqlCode)
     , FIBErrorCode(ibErrorCode)
+    , FStatus(std::move(status))
 {
+}
+
+bool EIBError::HasCode(std::initializer_list<gds::Status> codes) const
+{
+    for (gds::Status code : FStatus.codes) {
+        for (gds::Status wanted : codes) {
+            if (code == wanted)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool FailureHasCode(const std::exception& failure, std::initializer_list<gds::Status> codes)
+{
+    const auto* server = dynamic_cast<const EIBError*>(&failure);
+    return server != nullptr && server->HasCode(codes);
+}
+
+bool FailureSaysNoSuchFile(const std::exception& failure)
+{
+    const auto* server = dynamic_cast<const EIBError*>(&failure);
+    return server != nullptr && server->SaysNoSuchFile();
 }
 
 QString ClientErrorMessage(int code)
@@ -140,11 +164,12 @@ void RaiseServerError()
     gds::Status* vector = CurrentStatusVector();
     const int errorCode = static_cast<int>(vector[1]);
     const int sqlCode = ClientLibrary().isc_sqlcode(vector);
+    TStatusCodes codes = CaptureStatusCodes();
     const QString text = StatusVectorMessage();
     MonitorHook().SendError(QString::number(sqlCode) + u' ' + QString::number(errorCode) + u' ' + text);
     if (sqlCode == -551)
-        throw EIBInterBaseRoleError(sqlCode, errorCode, text);
-    throw EIBInterBaseError(sqlCode, errorCode, text);
+        throw EIBInterBaseRoleError(sqlCode, errorCode, text, std::move(codes));
+    throw EIBInterBaseError(sqlCode, errorCode, text, std::move(codes));
 }
 
 void RaiseClientError(int code, const QStringList& arguments)
@@ -154,25 +179,36 @@ void RaiseClientError(int code, const QStringList& arguments)
     throw EIBClientError(code, 0, text);
 }
 
-bool StatusHasCode(std::initializer_list<gds::Status> codes)
+TStatusCodes CaptureStatusCodes()
 {
-    // Clusters: type 1 (error code) and 4 (number) are compared, type 3 (counted
+    // Clusters: type 1 (error code) and 4 (number) are taken, type 3 (counted
     // string) carries two words, every other type one; type 0 ends the vector.
+    TStatusCodes status;
     const gds::Status* vector = CurrentStatusVector();
     int i = 0;
     while (i < gds::StatusLength && vector[i] != 0) {
         if (vector[i] == 1 || vector[i] == 4) {
             if (++i >= gds::StatusLength)
                 break;
-            for (gds::Status code : codes) {
-                if (vector[i] == code)
-                    return true;
-            }
+            status.codes.push_back(vector[i]);
             ++i;
         } else if (vector[i] == 3) {
             i += 3;
         } else {
             i += 2;
+        }
+    }
+    status.noSuchFile = StatusSaysNoSuchFile();
+    return status;
+}
+
+bool StatusHasCode(std::initializer_list<gds::Status> codes)
+{
+    const TStatusCodes status = CaptureStatusCodes();
+    for (gds::Status code : status.codes) {
+        for (gds::Status wanted : codes) {
+            if (code == wanted)
+                return true;
         }
     }
     return false;

@@ -10,6 +10,7 @@
 
 #include <exception>
 #include <initializer_list>
+#include <vector>
 
 // The general exception: every failure of this system is one.
 class Exception : public std::exception {
@@ -49,18 +50,38 @@ public:
     const char* ClassName() const override { return "EDatabaseError"; }
 };
 
+// What a failed call's status vector said, taken when the failure is raised:
+// the thread's vector belongs to the next call as soon as one is made, so a
+// decision about this failure must not read it afterwards.
+struct TStatusCodes {
+    // The error codes and numbers of the vector, in order.
+    std::vector<gds::Status> codes;
+    // Its "open" failure said that the server has no file at the path.
+    bool noSuchFile = false;
+};
+
 class EIBError : public EDatabaseError {
 public:
     EIBError(int sqlCode, QString message);
-    EIBError(int sqlCode, int ibErrorCode, QString message);
+    EIBError(int sqlCode, int ibErrorCode, QString message, TStatusCodes status = {});
     int SQLCode() const { return FSQLCode; }
     int IBErrorCode() const { return FIBErrorCode; }
     const char* ClassName() const override { return "EIBError"; }
+    // Whether the failure's status held one of the codes.
+    bool HasCode(std::initializer_list<gds::Status> codes) const;
+    // Whether it said that the server has no file at the path it was given.
+    bool SaysNoSuchFile() const { return FStatus.noSuchFile; }
+    const std::vector<gds::Status>& StatusCodes() const { return FStatus.codes; }
 
 private:
     int FSQLCode = 0;
     int FIBErrorCode = 0;
+    TStatusCodes FStatus;
 };
+
+// The same questions of any failure: false for one that is not a server's.
+bool FailureHasCode(const std::exception& failure, std::initializer_list<gds::Status> codes);
+bool FailureSaysNoSuchFile(const std::exception& failure);
 
 // A failed client call, built from the status vector.
 class EIBInterBaseError : public EIBError {
@@ -131,6 +152,10 @@ QString StatusVectorMessage();
 
 // Whether the calling thread's status vector holds one of the codes.
 bool StatusHasCode(std::initializer_list<gds::Status> codes);
+
+// The codes of the calling thread's status vector, for the failure about to
+// be raised.
+TStatusCodes CaptureStatusCodes();
 
 // Whether the status vector of the failed call that just raised says that the
 // server has no file at the path it was given (its "open" failure, with the

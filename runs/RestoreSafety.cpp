@@ -8,9 +8,6 @@
 
 namespace {
 
-// A fixed suffix that no database of the administrative application carries.
-const QString ScratchSuffix = QStringLiteral(".ZURTESTE");
-
 // The server's words when a restore could not drop a database that others use.
 const QString MightBeInUse = QStringLiteral("might be in use");
 
@@ -24,19 +21,14 @@ void Open(TIBDatabase& database, const TDatabaseLogin& login, const QString& pat
     database.SetConnected(true);
 }
 
-// Whether the failed attachment's status says another engine holds the file
-// (an engine in this process while a server has the database open).
-bool StatusSaysHeldByAnotherEngine(const QString& message)
+// Whether the failed attachment says another engine holds the file (an
+// engine in this process while a server has the database open).
+bool SaysHeldByAnotherEngine(const EIBError& failure)
 {
-    return StatusHasCode({isc_already_opened}) || message.contains(MightBeInUse);
+    return failure.HasCode({isc_already_opened}) || failure.Message().contains(MightBeInUse);
 }
 
 } // namespace
-
-QString ScratchDatabasePath(const QString& destination)
-{
-    return destination + ScratchSuffix;
-}
 
 TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path)
 {
@@ -44,9 +36,9 @@ TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path)
     try {
         Open(database, login, path);
     } catch (const EIBInterBaseError& failure) {
-        if (StatusSaysNoSuchFile())
+        if (failure.SaysNoSuchFile())
             return {TDatabaseState::Absent, QString()};
-        if (StatusSaysHeldByAnotherEngine(failure.Message()))
+        if (SaysHeldByAnotherEngine(failure))
             return {TDatabaseState::InUse, failure.Message()};
         return {TDatabaseState::Unknown, failure.Message()};
     } catch (const Exception& failure) {
@@ -94,8 +86,8 @@ bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path)
     TIBDatabase database;
     try {
         Open(database, login, path);
-    } catch (const EIBInterBaseError&) {
-        if (StatusSaysNoSuchFile())
+    } catch (const EIBInterBaseError& failure) {
+        if (failure.SaysNoSuchFile())
             return false;
         throw;
     }
@@ -103,9 +95,9 @@ bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path)
     return true;
 }
 
-bool FailureMayPass()
+bool FailureMayPass(const std::exception& failure)
 {
-    return !StatusHasCode(
+    return !FailureHasCode(failure,
         {isc_login, isc_network_error, isc_net_connect_err, isc_net_read_err, isc_net_write_err, isc_conn_lost});
 }
 

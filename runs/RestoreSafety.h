@@ -15,6 +15,8 @@
 
 #include <QString>
 
+#include <exception>
+
 // How the runs reach a database on the server: the service's target, the user
 // name and the password.
 struct TDatabaseLogin {
@@ -22,10 +24,6 @@ struct TDatabaseLogin {
     QString user;
     QString password;
 };
-
-// The scratch database beside a database, into which a backup is restored to
-// prove it.
-QString ScratchDatabasePath(const QString& destination);
 
 // What a restore would find at a path on the server.
 enum class TDatabaseState {
@@ -55,10 +53,11 @@ int DatabasePageSizeAt(const TDatabaseLogin& login, const QString& path);
 // any other failure is raised.
 bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path);
 
-// Whether the failure that one of these has just raised may pass when tried
-// again a moment later (a database that the server is still closing), unlike
-// a refused login or a server out of reach. Reads this thread's status vector.
-bool FailureMayPass();
+// Whether a failure that one of these raised may pass when tried again a
+// moment later (a database that the server is still closing), unlike a
+// refused login or a server out of reach. Looks at the codes the failure
+// carries.
+bool FailureMayPass(const std::exception& failure);
 
 // A backup that this program run has proved by restoring it completely: the
 // file, what it looked like then, the database it was made of, and the page

@@ -4,6 +4,7 @@
 
 #include "core/AppPaths.h"
 #include "core/BackupNaming.h"
+#include "core/RunLock.h"
 #include "ibclient/BackupRestoreServices.h"
 #include "ibclient/Database.h"
 #include "ibclient/Errors.h"
@@ -12,7 +13,10 @@
 #include "logview/LogView.h"
 #include "runs/ArchiveRestore.h"
 #include "runs/FeedOutput.h"
+#include "runs/OutputReader.h"
+#include "runs/RestoreRoad.h"
 #include "runs/RestoreSafety.h"
+#include "runs/RestoreSteps.h"
 #include "window/Dialogs.h"
 
 #include "core/BackupFile.h"
@@ -50,68 +54,16 @@ const QString BackupSucceededText = QStringLiteral("Backup realizado com sucesso
 // The restore run's texts.
 const QString RestoreFailedText = QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!");
 const QString RestoreSucceededText = QStringLiteral("Backup Restaurado com Sucesso !!!");
-const QString CheckingBackupLine = QStringLiteral("Verificando o backup antes de substituir a base de dados...");
-const QString IncompleteBackupLine
-    = QStringLiteral("O backup escolhido está incompleto. A base de dados não foi substituída!");
-const QString UnrestorableBackupLine
-    = QStringLiteral("O backup escolhido não pôde ser restaurado por completo. A base de dados não foi substituída!");
-const QString IncompleteRestoreLine = QStringLiteral("A base restaurada está incompleta. O Restore não foi concluído!");
-const QString InUseLine = QStringLiteral("A base de dados %1 está em uso (%2). Nada foi alterado.");
-const QString ReplacedLine
-    = QStringLiteral("A base de dados %1 foi substituída e está incompleta. Restaure novamente o backup %2.");
-const QString NotChangedLine = QStringLiteral("A base de dados %1 não foi alterada.");
 
-// The proof of a backup, on both roads.
+// The proof of a backup.
 const QString ProvingBackupLine = QStringLiteral("Verificando o backup: restaurando-o numa base de teste...");
 const QString WrittenBackupIncompleteText
     = QStringLiteral("O backup gravado está incompleto: a restauração de teste parou antes do fim.");
-const QString NotOnlineText = QStringLiteral("A base restaurada não ficou online.");
-const QString ServerSaidText = QStringLiteral(" O servidor disse: ");
 const QString NotCheckedHereLine
     = QStringLiteral("O servidor gravou o backup %1 fora deste computador: o arquivo não pôde ser verificado aqui.");
 const QString NotRenamedText = QStringLiteral("O backup foi verificado, mas não pôde receber o nome %1: %2");
-const QString ScratchNotRemovedLine = QStringLiteral("Não foi possível remover a base de teste %1: %2");
-const QString PathReadAsSizeText = QStringLiteral("O caminho \"%1\" contém \"=\", que o servidor leria como o fim do "
-                                                  "nome do arquivo seguido de um tamanho. Use um caminho sem \"=\".");
-
-// A scratch database that the server still closes refuses to be dropped for a
-// moment: the drop is tried again, this often, this far apart.
-constexpr int ScratchDropAttempts = 6;
-constexpr int ScratchDropPauseMs = 500;
-
-// The service's part of a run's clean-up: detached on every way out of the
-// run. Now() does it on the run's own ways out, where a failed detach leaves
-// the run like any other failure; the destructor is the net under a failure
-// already on its way out, which a second one must not replace.
-class TDetachOnExit {
-public:
-    explicit TDetachOnExit(TIBCustomService& service)
-        : FService(service)
-    {
-    }
-    ~TDetachOnExit()
-    {
-        if (!FService.Active())
-            return;
-        try {
-            FService.Detach();
-        } catch (const Exception& failure) {
-            // The object has forgotten its handle all the same.
-            qWarning("The service could not be detached on the way out of a run: %s", failure.what());
-        }
-    }
-    TDetachOnExit(const TDetachOnExit&) = delete;
-    TDetachOnExit& operator=(const TDetachOnExit&) = delete;
-
-    void Now()
-    {
-        if (FService.Active())
-            FService.Detach();
-    }
-
-private:
-    TIBCustomService& FService;
-};
+const QString LeftPartialLine
+    = QStringLiteral("Encontrado o backup parcial %1, deixado por uma execução interrompida: removido.");
 
 // A run's log with the run's way of writing into it: the backup log appends
 // lines; the restore log moves the caret to the end of the text first, so
@@ -164,17 +116,37 @@ void ReadOutput(TIBControlAndQueryService& service, TLogView& log, const TLogFee
     FeedOutput(reader, feed, &TfrmPrincipal::ProcessMessages);
 }
 
-// A restore's output into the log, and what it says of the way it ended.
-TRestoreOutput ReadRestoreOutput(TIBRestoreService& service, const TRunLog& log)
+void WaitProcessingMessages(int milliseconds)
 {
-    TRestoreOutput output;
-    const TLogFeed::TWriter write = log.Writer();
-    ReadOutput(service, log.View(), [&output, &write](const QStringList& lines) {
-        output.Add(lines);
-        write(lines);
-    });
-    return output;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < milliseconds) {
+        TfrmPrincipal::ProcessMessages();
+        QThread::msleep(10);
+    }
 }
+
+// The roads' lines go into a run's log, the window answering meanwhile.
+class TWindowSink : public TRestoreSink {
+public:
+    explicit TWindowSink(const TRunLog& log)
+        : FLog(log)
+    {
+    }
+    void Line(const QString& line) override { FLog.Line(line); }
+    void ReadOutput(TIBControlAndQueryService& service, const std::function<void(const QStringList&)>& seen) override
+    {
+        const TLogFeed::TWriter write = FLog.Writer();
+        ::ReadOutput(service, FLog.View(), [&seen, &write](const QStringList& lines) {
+            seen(lines);
+            write(lines);
+        });
+    }
+    void Wait(int milliseconds) override { WaitProcessingMessages(milliseconds); }
+
+private:
+    const TRunLog& FLog;
+};
 
 // Attaches the service; a failure is put into the log in the server's words
 // and then leaves the run as before, for the top-level error report.
@@ -188,169 +160,11 @@ void AttachLogged(TIBCustomService& service, const TRunLog& log)
     }
 }
 
-// The message of a restore that reached its end with the database not online.
-QString NotOnline(const TRestoreOutput& output)
-{
-    if (output.Problems().isEmpty())
-        return NotOnlineText;
-    return NotOnlineText + ServerSaidText + output.Problems().join(u' ');
-}
-
-// Whether the database at path is online; when it cannot be looked at, the
-// log says why, and it does not count as online.
-bool IsOnlineLogged(const TRunLog& log, const TDatabaseLogin& login, const QString& path)
-{
-    try {
-        return DatabaseIsOnline(login, path);
-    } catch (const Exception& failure) {
-        log.Line(failure.Message());
-        return false;
-    }
-}
-
-// The first of the paths that the service's file lists would read as a name
-// and a size, refused before anything is sent; empty when there is none.
-QString PathRefusal(const QStringList& paths)
-{
-    for (const QString& path : paths) {
-        if (FileLineHasSize(path))
-            return PathReadAsSizeText.arg(path);
-    }
-    return QString();
-}
-
-void WaitProcessingMessages(int milliseconds)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < milliseconds) {
-        TfrmPrincipal::ProcessMessages();
-        QThread::msleep(10);
-    }
-}
-
-// Drops the scratch database, when it is there, trying again while the
-// server refuses; when it goes on refusing, the log says so in its words.
-void RemoveScratchDatabase(const TRunLog& log, const TDatabaseLogin& login, const QString& scratch)
-{
-    for (int attempt = 1;; ++attempt) {
-        try {
-            DropDatabaseAt(login, scratch);
-            return;
-        } catch (const Exception& failure) {
-            if (attempt >= ScratchDropAttempts || !FailureMayPass()) {
-                log.Line(ScratchNotRemovedLine.arg(scratch, failure.Message()));
-                return;
-            }
-        }
-        WaitProcessingMessages(ScratchDropPauseMs);
-    }
-}
-
-// A scratch database, dropped on every way out of the trial that made it.
-class TScratchDatabase {
-public:
-    TScratchDatabase(const TRunLog& log, const TDatabaseLogin& login, const QString& path)
-        : FLog(log)
-        , FLogin(login)
-        , FPath(path)
-    {
-        // One left by an earlier run goes first: a restore could not replace
-        // it while it stays shut down.
-        RemoveScratchDatabase(FLog, FLogin, FPath);
-    }
-    ~TScratchDatabase()
-    {
-        try {
-            RemoveScratchDatabase(FLog, FLogin, FPath);
-        } catch (const std::exception& failure) {
-            qWarning("The scratch database %s was not removed: %s", qUtf8Printable(FPath), failure.what());
-        }
-    }
-    TScratchDatabase(const TScratchDatabase&) = delete;
-    TScratchDatabase& operator=(const TScratchDatabase&) = delete;
-
-private:
-    const TRunLog& FLog;
-    const TDatabaseLogin& FLogin;
-    QString FPath;
-};
-
-// How a trial restore ended.
-struct TTrialRestore {
-    bool proved = false;
-    // The output stopped before the server's closing line.
-    bool backupIncomplete = false;
-    // Otherwise, what went wrong: the server's own words.
-    QString reason;
-};
-
-// Restores the backup that the service names into the scratch database that
-// it names (with the service's own settings, Replace included), reads the
-// output into the log under its heading, looks whether the scratch database came out online and
-// drops it. Nothing else on the server is touched. A failed attach leaves for
-// the caller; on every other way out the service is detached.
-TTrialRestore TryRestore(
-    TIBRestoreService& service, const TRunLog& log, const TDatabaseLogin& login, const QString& heading)
-{
-    const QString scratch = service.DatabaseName()[0];
-    TDetachOnExit detach(service);
-    service.Attach();
-    log.Line(heading);
-    TScratchDatabase dropped(log, login, scratch);
-    TTrialRestore trial;
-    try {
-        service.ServiceStart();
-        const TRestoreOutput output = ReadRestoreOutput(service, log);
-        trial.proved = DatabaseIsOnline(login, scratch);
-        if (!trial.proved) {
-            trial.backupIncomplete = !output.Finished();
-            trial.reason = NotOnline(output);
-        }
-    } catch (const Exception& failure) {
-        trial.reason = failure.Message();
-    }
-    detach.Now();
-    return trial;
-}
-
-// The same on the restore road, where a failure that leaves it (a failed
-// attach) is put into the log in the server's words before it goes on to the
-// top-level error report.
-TTrialRestore TryRestoreLogged(
-    TIBRestoreService& service, const TRunLog& log, const TDatabaseLogin& login, const QString& heading)
-{
-    try {
-        return TryRestore(service, log, login, heading);
-    } catch (const Exception& failure) {
-        log.Line(failure.Message());
-        throw;
-    }
-}
-
 // The one line of a file list.
 void NameFile(TStringList& list, const QString& path)
 {
     list.Clear();
     list.Add(path);
-}
-
-// The restore service's settings for one restore of backupFile to database on
-// the server that login names; the options and the verbose output are the
-// ones the window gave it.
-void SetUpRestore(TIBRestoreService& service, const TDatabaseLogin& login, const QString& backupFile,
-    const QString& database, int pageSize)
-{
-    service.SetLoginPrompt(false);
-    service.Params().Clear();
-    service.Params().Add(QStringLiteral("user_name=") + login.user);
-    service.Params().Add(QStringLiteral("password=") + login.password);
-    NameFile(service.DatabaseName(), database);
-    NameFile(service.BackupFile(), backupFile);
-    service.SetServerName(login.target.serverName);
-    if (login.target.tcp)
-        service.SetProtocol(TCP);
-    service.SetPageSize(pageSize);
 }
 
 } // namespace
@@ -398,11 +212,12 @@ void TfrmPrincipal::btnBackupClick()
     const QString database = edCaminho->text();
     const TDatabaseLogin login{BackupServiceTarget(edServidor->text()), edUsuario->text(), edSenha->text()};
     const QString backupFile = BackupFileName(ProgramDirectory(), database, Today());
-    // A server on this machine writes the new backup under a name of its own
-    // until the backup has proved itself; an older file of the final name
-    // stays as it was until then.
+    const QString runMark = NewRunMark();
+    // A server on this machine writes the new backup under a name of this
+    // run's own until the backup has proved itself; an older file of the
+    // final name stays as it was until then.
     const bool seenHere = ServerIsThisMachine(login.target);
-    const QString written = seenHere ? PartialBackupName(backupFile) : backupFile;
+    const QString written = seenHere ? PartialBackupName(backupFile, runMark) : backupFile;
     const TRunLog log(*this, *mmBackup, TRunLog::Append);
     int pageSize = 0;
     {
@@ -436,7 +251,22 @@ void TfrmPrincipal::btnBackupClick()
         // 9.
         dbBackup->SetDatabaseName(database);
         dbBackup->SetVerbose(true);
-        QString failure = PathRefusal({written, ScratchDatabasePath(database)});
+        QString failure = PathRefusal({written, ScratchDatabasePath(database, runMark)});
+        // One run at a time on a backup name, and on the database beside
+        // which the backup proves itself.
+        const TRunLock backupLock(BackupLockPath(backupFile));
+        const TRunLock databaseLock(DatabaseLockPath(login, database));
+        if (failure.isEmpty())
+            failure = LockRefusal(backupLock, backupFile);
+        if (failure.isEmpty())
+            failure = LockRefusal(databaseLock, database);
+        if (failure.isEmpty() && seenHere) {
+            // A partial backup of an interrupted run of this name is nobody's.
+            for (const QString& partial : PartialBackupsOf(backupFile)) {
+                if (QFile::remove(partial))
+                    log.Line(LeftPartialLine.arg(partial));
+            }
+        }
         if (failure.isEmpty()) {
             // 10. A failed attach leaves the run for the top-level error report.
             AttachLogged(*dbBackup, log);
@@ -458,7 +288,7 @@ void TfrmPrincipal::btnBackupClick()
             pageSize = RestorePageSize(DatabasePageSizeAt(login, database));
             if (pageSize == 0 && seenHere)
                 pageSize = RestorePageSize(BackupPageSize(written));
-            failure = ProveBackup(login, written, database, pageSize);
+            failure = ProveBackup(login, written, database, pageSize, runMark);
         }
         if (failure.isEmpty() && seenHere) {
             const QString reason = ReplaceFile(written, backupFile);
@@ -467,6 +297,7 @@ void TfrmPrincipal::btnBackupClick()
         }
         if (!failure.isEmpty()) {
             // The backup's own file goes; an older one of its final name stays.
+            // (A name of this run's own: never another run's file.)
             if (seenHere)
                 QFile::remove(written);
             log.Line(failure);
@@ -491,20 +322,25 @@ void TfrmPrincipal::btnBackupClick()
     PageControl1->setCurrentWidget(Restore);
 }
 
-QString TfrmPrincipal::ProveBackup(
-    const TDatabaseLogin& login, const QString& backupFile, const QString& database, int pageSize)
+QString TfrmPrincipal::ProveBackup(const TDatabaseLogin& login, const QString& backupFile, const QString& database,
+    int pageSize, const QString& runMark)
 {
     const TRunLog log(*this, *mmBackup, TRunLog::Append);
-    SetUpRestore(*dbRestore, login, backupFile, ScratchDatabasePath(database), pageSize);
+    TWindowSink sink(log);
+    const QString scratch = ScratchDatabasePath(database, runMark);
+    SetUpRestore(*dbRestore, login, backupFile, scratch, pageSize);
     dbRestore->SetActive(false);
     try {
-        const TTrialRestore trial = TryRestore(*dbRestore, log, login, ProvingBackupLine);
-        if (trial.proved)
-            return QString();
-        return trial.backupIncomplete ? WrittenBackupIncompleteText : trial.reason;
+        dbRestore->Attach();
     } catch (const Exception& failure) {
         return failure.Message();
     }
+    log.Line(ProvingBackupLine);
+    const TScratchGuard dropped(sink, login, scratch);
+    const TRestoreResult proof = RestoreAndCheck(*dbRestore, sink, login);
+    if (!proof.online)
+        return proof.backupIncomplete ? WrittenBackupIncompleteText : proof.reason;
+    return QString();
 }
 
 void TfrmPrincipal::btnRestoreClick()
@@ -550,65 +386,23 @@ void TfrmPrincipal::btnRestoreClick()
         mmRestore->setFocus();
         TBusyCursor hourGlass;
         TDetachOnExit cleanUp(*dbRestore);
-        const QString refusal = PathRefusal({backupFile, destination});
-        if (!refusal.isEmpty()) {
-            log.Line(refusal);
-            ShowMessageBox(RestoreFailedText, AttentionCaption, TMessageKind::Warning);
-            return;
-        }
-        // A database that someone is using is left alone.
-        const TDatabaseProbe found = ProbeDatabase(login, destination);
-        if (found.state == TDatabaseState::InUse) {
-            log.Line(InUseLine.arg(destination, found.reason));
-            ShowMessageBox(RestoreFailedText, AttentionCaption, TMessageKind::Warning);
-            return;
-        }
-        // A restore replaces the database at the destination, and drops it
-        // before it reads the backup: a backup that has not proved itself is
-        // tried on a scratch database first.
-        const bool replaces = found.state != TDatabaseState::Absent;
-        if (replaces && !proved) {
-            NameFile(dbRestore->DatabaseName(), ScratchDatabasePath(destination));
-            const TTrialRestore trial = TryRestoreLogged(*dbRestore, log, login, CheckingBackupLine);
-            NameFile(dbRestore->DatabaseName(), destination);
-            if (!trial.proved) {
-                if (trial.backupIncomplete) {
-                    log.Line(IncompleteBackupLine);
-                } else {
-                    log.Line(trial.reason);
-                    log.Line(UnrestorableBackupLine);
-                }
-                ShowMessageBox(RestoreFailedText, AttentionCaption, TMessageKind::Warning);
-                return;
-            }
-        }
-        // 9. A failed attach leaves the run for the top-level error report.
-        AttachLogged(*dbRestore, log);
-        // 10. The output's end is not the restore's success: a backup cut
-        // short ends its output as a whole one does, and leaves the database
-        // shut down.
-        QString failure;
-        try {
-            dbRestore->ServiceStart();
-            const TRestoreOutput output = ReadRestoreOutput(*dbRestore, log);
-            if (!DatabaseIsOnline(login, destination))
-                failure = output.Finished() ? NotOnline(output) : IncompleteRestoreLine;
-        } catch (const Exception& error) {
-            failure = error.Message();
-        }
-        if (!failure.isEmpty()) {
-            log.Line(failure);
+        TWindowSink sink(log);
+        TRestoreRequest request;
+        request.login = login;
+        request.backupFile = backupFile;
+        // The operator's word for it: the archive, where one was chosen.
+        request.chosenBackup = chosen;
+        request.destination = destination;
+        request.pageSize = pageSize;
+        request.proved = proved;
+        // 9.-10. A failed attach leaves the run for the top-level error report.
+        const TRestoreOutcome outcome = RunRestoreRoad(request, *dbRestore, sink);
+        // The service's lists name the run's destination, whatever the road sent.
+        NameFile(dbRestore->DatabaseName(), destination);
+        if (!outcome.restored) {
             QString box = RestoreFailedText;
-            if (replaces) {
-                // Whether the server got as far as replacing the database.
-                if (IsOnlineLogged(log, login, destination)) {
-                    log.Line(NotChangedLine.arg(destination));
-                } else {
-                    const QString replaced = ReplacedLine.arg(destination, chosen);
-                    log.Line(replaced);
-                    box += TwoCarriageReturns + replaced;
-                }
-            }
+            if (!outcome.boxNote.isEmpty())
+                box += TwoCarriageReturns + outcome.boxNote;
             ShowMessageBox(box, AttentionCaption, TMessageKind::Warning);
             cleanUp.Now();
             return;

@@ -2,6 +2,7 @@
 // exception carries the server's own texts.
 
 #include "BindingTestSupport.h"
+#include "ibclient/Database.h"
 #include "TestServer.h"
 #include "ibclient/Errors.h"
 #include "ibclient/GdsLibrary.h"
@@ -43,4 +44,37 @@ TEST(BindingServer, FailedAttachRaisesTheServersTexts)
         EXPECT_EQ(e.SQLCode(), -902);
     }
     EXPECT_EQ(hook.Errors(), QStringList{QStringLiteral("-902 335544344 ") + expected});
+}
+
+TEST(BindingServer, AFailureKeepsItsOwnCodesAfterTheNextCall)
+{
+    // Decisions about a failure (is the file missing? may a retry pass?) are
+    // made after other calls have used the thread's status vector.
+    const QString path = testserver::NewFolder(QStringLiteral("binding-codes")) + QStringLiteral("missing.fdb");
+    const auto attach = [&path](const QString& password) -> EIBInterBaseError {
+        TIBDatabase database;
+        database.SetLoginPrompt(false);
+        database.Params().Add(QStringLiteral("user_name=") + testserver::User());
+        database.Params().Add(QStringLiteral("password=") + password);
+        database.SetDatabaseName(testserver::ServerText() + path);
+        try {
+            database.SetConnected(true);
+        } catch (const EIBInterBaseError& failure) {
+            return failure;
+        }
+        ADD_FAILURE() << "attached";
+        return EIBInterBaseError(0, QString());
+    };
+    const EIBInterBaseError missing = attach(testserver::Password());
+    const EIBInterBaseError refused = attach(QStringLiteral("errada"));
+
+    EXPECT_TRUE(missing.SaysNoSuchFile());
+    EXPECT_TRUE(missing.HasCode({isc_io_error}));
+    EXPECT_FALSE(missing.HasCode({isc_login}));
+    EXPECT_TRUE(FailureSaysNoSuchFile(missing));
+    EXPECT_FALSE(refused.SaysNoSuchFile());
+    EXPECT_TRUE(refused.HasCode({isc_login}));
+    EXPECT_TRUE(FailureHasCode(refused, {isc_network_error, isc_login}));
+    // A failure that is not the server's says nothing of codes.
+    EXPECT_FALSE(FailureHasCode(Exception(QStringLiteral("x")), {isc_login}));
 }

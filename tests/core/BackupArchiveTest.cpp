@@ -246,7 +246,7 @@ TEST_F(BackupArchiveTest, ABackupWrittenIntoAnArchiveReadsBackWhole)
 
     ASSERT_EQ(WriteBackupArchive(backup, archive), QString());
 
-    EXPECT_FALSE(QFileInfo::exists(PartialBackupName(archive)));
+    EXPECT_TRUE(PartialBackupsOf(archive).isEmpty());
     // What this program and another tool read of it.
     const TExtraction extraction = ExtractBackup(archive, Out());
     ASSERT_EQ(extraction.refusal, QString());
@@ -285,7 +285,7 @@ TEST_F(BackupArchiveTest, AnArchiveThatCannotBeWrittenLeavesTheOlderOne)
         SCOPED_TRACE(c.name);
         const QString failure = WriteBackupArchive(c.backup, c.archive);
         EXPECT_FALSE(failure.isEmpty());
-        EXPECT_FALSE(QFileInfo::exists(PartialBackupName(c.archive)));
+        EXPECT_TRUE(PartialBackupsOf(c.archive).isEmpty());
         EXPECT_EQ(ReadAll(archive), QByteArray("older"));
     }
     EXPECT_EQ(QDir(Folder()).entryList(QDir::Files),

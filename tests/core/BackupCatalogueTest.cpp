@@ -87,6 +87,17 @@ TEST(BackupCatalogue, StartupEntries)
     }
 }
 
+TEST(BackupCatalogue, WhatRunsLeaveBesideTheBackupsIsNeverListed)
+{
+    // Partial backups, locks, scratch and set-aside databases of any run, in a
+    // program folder that also holds databases (and browsed as well).
+    const Folder folder({"DADOS20130415.BKP", "DADOS20130415.BKP.PARCIAL.20130415101010000-42-00ff",
+        "DADOS20130415.BKP.TRAVA", "DADOS.FDB", "DADOS.FDB.TRAVA", "DADOS.FDB.ZURTESTE.20130415101010000-42-00ff",
+        "DADOS.FDB.ZURANTERIOR.20130415101010000-42-00ff", "ZUR.FBK", "ZUR.FBK.ZURTESTE.1"});
+    EXPECT_EQ(Texts(StartupEntries(folder.Dir())), QStringList({AsciiUpper(folder.Dir()) + "DADOS20130415.BKP"}));
+    EXPECT_EQ(Texts(BrowsedEntries(folder.Dir())), QStringList({AsciiUpper(folder.Dir()) + "ZUR.FBK"}));
+}
+
 TEST(BackupCatalogue, BrowsedEntries)
 {
     {

@@ -79,7 +79,7 @@ TEST(BackupFile, ReplaceFileReplacesOnlyWhenItCan)
     QTemporaryDir dir;
     const QString partial = WriteBytes(dir, "D.BKP.PARCIAL", "new");
     const QString final = WriteBytes(dir, "D.BKP", "old");
-    EXPECT_EQ(PartialBackupName(final), final + QStringLiteral(".PARCIAL"));
+    EXPECT_EQ(PartialBackupName(final, QStringLiteral("m1")), final + QStringLiteral(".PARCIAL.m1"));
     EXPECT_EQ(ReplaceFile(partial, final), QString());
     QFile result(final);
     ASSERT_TRUE(result.open(QIODevice::ReadOnly));

@@ -130,7 +130,12 @@ TEST_F(RoundTripTest, TheLogsHoldTheServersLinesAsGbakPrintsThem)
     const QStringList gbakRestoreLines = Gbak({QStringLiteral("-c"), QStringLiteral("-rep"), QStringLiteral("-v"),
         QStringLiteral("-page_size"), pageSize.captured(1), QStringLiteral("-use_all_space"), backup, elsewhere});
     ASSERT_GT(restoreBlock.size(), 50);
-    EXPECT_EQ(Masked(restoreBlock, {database}), Masked(gbakRestoreLines, {elsewhere}));
+    // The window's restore wrote a database beside the destination, of the
+    // run's own name, that then took the destination's place.
+    static const QRegularExpression scratch(QStringLiteral("created database (.*), page_size"));
+    const QString written = scratch.match(restoreBlock.join(u'\n')).captured(1);
+    EXPECT_TRUE(written.startsWith(database + QStringLiteral(".ZURTESTE."))) << written.toStdString();
+    EXPECT_EQ(Masked(restoreBlock, {written}), Masked(gbakRestoreLines, {elsewhere}));
 
     // Where the two servers' lines differ.
     const bool firebird4 = testserver::Version() == 4;

@@ -6,6 +6,7 @@
 
 #include "core/AppPaths.h"
 #include "runs/RestoreSafety.h"
+#include "runs/RestoreSteps.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ TEST_F(RunsRestoreTest, TheBackupJustMadeAndProvedRestoresOverItsDatabaseWithout
     EXPECT_EQ(counter.starts, 3);
     EXPECT_EQ(ShutdownModeOf(database), 0);
     EXPECT_EQ(testserver::CountRows(database, QStringLiteral("CLIENTES")), 25);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(database)));
+    EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
     EXPECT_EQ(Find<QLabel>(*window, "lblBase_Restaurada")->text(), database);
     EXPECT_FALSE(Button(*window, "btnRestore")->isEnabled());
     EXPECT_FALSE(window->DB->Connected());

@@ -8,6 +8,7 @@
 #include "RunsTestSupport.h"
 
 #include "runs/RestoreSafety.h"
+#include "runs/RestoreSteps.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ TEST_F(RunsSafeRestoreTest, ATruncatedBackupLeavesTheExistingDatabaseWhole)
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreFailed, runs::Attention, TMessageKind::Warning}}));
     EXPECT_EQ(ShutdownModeOf(database), 0);
     EXPECT_EQ(testserver::CountRows(database, QStringLiteral("CLIENTES")), 30);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(database)));
+    EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
     EXPECT_TRUE(Button(*window, "btnRestore")->isEnabled());
     EXPECT_EQ(Find<QLabel>(*window, "lblBase_Restaurada")->text(), QStringLiteral("..."));
 
@@ -84,7 +85,7 @@ TEST_F(RunsSafeRestoreTest, ATruncatedBackupRestoredWhereNoDatabaseIsReportsTheF
     EXPECT_FALSE(lines.contains(CheckingLine));
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines.at(lines.size() - 2), IncompleteRestoreLine);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(destination)));
+    EXPECT_EQ(ScratchDatabasesBeside(destination), QStringList());
     EXPECT_TRUE(Button(*window, "btnRestore")->isEnabled());
     EXPECT_EQ(Find<QLabel>(*window, "lblBase_Restaurada")->text(), QStringLiteral("..."));
     ExpectNothingLeftBusy(*window);
@@ -105,11 +106,11 @@ TEST_F(RunsSafeRestoreTest, AGoodBackupOfAnotherDatabaseReplacesTheExistingOne)
     Button(*window, "btnRestore")->click();
 
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
-    // The trial restore, then the real one.
-    EXPECT_EQ(counter.starts, 2);
+    // One restore, beside the database, then put in its place.
+    EXPECT_EQ(counter.starts, 1);
     EXPECT_EQ(ShutdownModeOf(database), 0);
     EXPECT_EQ(testserver::CountRows(database, QStringLiteral("FORNECEDORES")), 12);
-    EXPECT_FALSE(QFileInfo::exists(ScratchDatabasePath(database)));
+    EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
     EXPECT_EQ(Find<QLabel>(*window, "lblBase_Restaurada")->text(), database);
     EXPECT_FALSE(Button(*window, "btnRestore")->isEnabled());
 
@@ -117,7 +118,7 @@ TEST_F(RunsSafeRestoreTest, AGoodBackupOfAnotherDatabaseReplacesTheExistingOne)
     const QString text = Log(*window, "mmRestore")->toPlainText();
     EXPECT_TRUE(text.startsWith(CheckingLine + QStringLiteral("\ngbak:"))) << text.left(200).toStdString();
     EXPECT_EQ(text.count(CheckingLine), 1);
-    EXPECT_EQ(text.count(QStringLiteral("\n\n")), 2); // the end lines of the check and of the restore
+    EXPECT_EQ(text.count(QStringLiteral("\n\n")), 1); // the end line of the one restore
     EXPECT_TRUE(text.endsWith(QLatin1String("\n\n")));
     EXPECT_EQ(window->dbRestore->DatabaseName().Lines(), QStringList{database});
     ExpectNothingLeftBusy(*window);

@@ -1,6 +1,7 @@
 // The attach block and the start blocks, byte for byte, built by the plain
 // builder functions (no client library involved).
 
+#include "ibclient/ConfigService.h"
 #include "EightBitText.h"
 #include "ServiceTestSupport.h"
 #include "ibclient/BackupRestoreServices.h"
@@ -193,6 +194,20 @@ TEST(ServicesStartBlock, RestoreBlocks)
                       c.options, c.verbose, c.pageSize, c.pageBuffers, c.backupFiles, c.databaseFiles)),
             Hex(c.block));
     }
+}
+
+TEST(ServicesStartBlock, PropertiesBlocksTakeADatabaseOutOfUseAndBackOnline)
+{
+    // A full shutdown that waits for no attachment and cuts none off (42, not
+    // the forcing 41), and the return to the normal state.
+    EXPECT_EQ(Hex(BuildShutdownStartBlock(QStringLiteral("/d/DADOS.FDB"), TShutdownMode::Full, 0)),
+        Hex(Bytes(8, 106, 12, 0, "/d/DADOS.FDB", 44, 3, 42, 0, 0, 0, 0)));
+    EXPECT_EQ(Hex(BuildShutdownStartBlock(QStringLiteral("/d/X"), TShutdownMode::Single, 300)),
+        Hex(Bytes(8, 106, 4, 0, "/d/X", 44, 2, 42, 0x2C, 0x01, 0, 0)));
+    EXPECT_EQ(
+        Hex(BuildOnlineStartBlock(QStringLiteral("/d/DADOS.FDB"))), Hex(Bytes(8, 106, 12, 0, "/d/DADOS.FDB", 45, 0)));
+    EXPECT_EQ(ClientErrorOf([] { BuildOnlineStartBlock({}); }), ibxeStartParamsError);
+    EXPECT_EQ(ClientErrorOf([] { BuildShutdownStartBlock({}, TShutdownMode::Full, 0); }), ibxeStartParamsError);
 }
 
 TEST(ServicesStartBlock, Refusals)

@@ -1,0 +1,15 @@
+#pragma once
+// Renames within one folder that never replace a file: the swap of a
+// restored database moves files that are a database each, and a name that
+// is taken (by another run, by an operator's copy) must stop the swap rather
+// than vanish.
+
+#include <QString>
+
+// Gives the file at from the name to, which must not exist. Tries again for
+// a few seconds while another process (a server closing the database) still
+// holds the file. On failure, the reason, and both names are as they were.
+QString MoveFileNoReplace(const QString& from, const QString& to);
+
+// Removes the file at path, trying again in the same way; the reason on failure.
+QString RemoveFileRetrying(const QString& path);

@@ -1,0 +1,40 @@
+#include "core/FileMove.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+QString MoveFileNoReplace(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return QString();
+    if (errno != EINVAL && errno != ENOSYS)
+        return qt_error_string(errno);
+    // A file system without the flag: a hard link cannot replace either.
+    if (::link(source.constData(), target.constData()) == 0) {
+        ::unlink(source.constData());
+        return QString();
+    }
+    if (errno == EEXIST)
+        return qt_error_string(EEXIST);
+    struct stat existing { };
+    if (::stat(target.constData(), &existing) == 0)
+        return qt_error_string(EEXIST);
+    if (std::rename(source.constData(), target.constData()) == 0)
+        return QString();
+    return qt_error_string(errno);
+}
+
+QString RemoveFileRetrying(const QString& path)
+{
+    // No process's handle keeps a file from going here.
+    if (::unlink(QFile::encodeName(path).constData()) == 0)
+        return QString();
+    return qt_error_string(errno);
+}

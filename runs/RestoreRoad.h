@@ -1,0 +1,78 @@
+#pragma once
+// The restore run's road, without widgets: what the window's restore button
+// does between reading its fields and showing its box.
+//
+// On a server on this machine the backup is restored once, into a scratch
+// database beside the destination, checked, and only then put in its place
+// by renames: the destination is taken out of use, set aside under a name of
+// the run, the scratch takes its name, the database is brought online, and
+// the old file goes last. At every moment a whole database is at the
+// destination's path or set aside under a name that the next run puts back.
+// A server elsewhere (or a folder where this program may not rename) keeps
+// the trial on a scratch database followed by a restore with replace.
+
+#include "runs/RestoreSafety.h"
+#include "runs/RestoreSteps.h"
+
+#include <QString>
+
+#include <functional>
+
+class TIBRestoreService;
+
+// The points between the road's steps, for whoever watches it (a test's
+// helper stops its process there).
+enum class TRestorePhase {
+    Checked, // the scratch database restored and online, the destination untouched
+    SetAside, // the destination renamed aside, the scratch not yet in its place
+    Swapped, // the restored database online at the destination, the old file still aside
+};
+
+struct TRestoreRequest {
+    TDatabaseLogin login;
+    QString backupFile;
+    // What the operator chose, when it is not backupFile itself (an archive
+    // the backup was extracted from): the file the log tells them to restore.
+    QString chosenBackup;
+    QString destination;
+    int pageSize = 0;
+    // This program run proved backupFile for destination on the backup road:
+    // where the road is a trial and a replace, the trial is left out.
+    bool proved = false;
+    // Called at each phase.
+    std::function<void(TRestorePhase)> reached;
+};
+
+struct TRestoreOutcome {
+    bool restored = false;
+    // What the failure box adds to its text (the database that a restore with
+    // replace left incomplete).
+    QString boxNote;
+};
+
+// Runs the road with the window's restore service. A failed attach of the
+// restore service leaves by its exception, after its words are in the log;
+// every other failure is an outcome, told in the log.
+TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService& service, TRestoreSink& sink);
+
+// Resolves what interrupted runs left beside destination on a server on
+// this machine: a set-aside database with no database at the destination
+// goes back in place (and online); one beside a database that is online
+// goes; a scratch database is dropped. The log says what was found and done.
+// The caller holds the destination's lock.
+void ResolveLeftovers(TRestoreSink& sink, const TDatabaseLogin& login, const QString& destination);
+
+// The lock files of a run on a database (its destination, or the database
+// that a backup proves itself beside) and on a backup name.
+QString DatabaseLockPath(const TDatabaseLogin& login, const QString& path);
+QString BackupLockPath(const QString& backupFile);
+
+// Why a run may not go on with a lock that it could not take: another run
+// at work on what (the lock's file named), or the lock file not made; empty
+// when the lock is held.
+class TRunLock;
+QString LockRefusal(const TRunLock& lock, const QString& what);
+
+// The first of the paths that the service's file lists would read as a name
+// and a size, as the refusal's text; empty when there is none.
+QString PathRefusal(const QStringList& paths);
