@@ -69,6 +69,12 @@ struct TMatches<gds::Long(unsigned char**, unsigned char**, unsigned short, cons
 
 namespace {
 
+std::optional<TOtherBitnessLibrary>& OtherBitnessRecord()
+{
+    static std::optional<TOtherBitnessLibrary> record;
+    return record;
+}
+
 // The client library files tried in turn. On Windows the first is the name
 // that InterBase-family installations provide; current Firebird installations
 // often have only their own name.
@@ -220,10 +226,18 @@ void TDynamicLibrary::LoadIBLibrary()
 {
     // A new load starts from nothing: no entry of an earlier load survives it.
     FreeIBLibrary();
+    OtherBitnessRecord().reset();
+    // A file of the other bitness is passed over (Windows' loader would not go
+    // on by itself); the first one is told when no candidate loads.
+    std::optional<TOtherBitnessLibrary> otherBitness;
     for (const char* fileName : ClientLibraryFileNames()) {
         if (FLibrary.Open(fileName))
             break;
+        if (!otherBitness)
+            otherBitness = FLibrary.OtherBitness();
     }
+    if (!FLibrary.IsOpen())
+        OtherBitnessRecord() = otherBitness;
     if (!FLibrary.IsOpen())
         return;
     try {
@@ -345,6 +359,11 @@ IGDSLibrary& ClientLibrary()
         return ::new (&storage) TDynamicLibrary();
     }();
     return *library;
+}
+
+std::optional<TOtherBitnessLibrary> ClientLibraryOfOtherBitness()
+{
+    return OtherBitnessRecord();
 }
 
 std::vector<const char*> ClientLibraryFileNames()

@@ -2,9 +2,11 @@
 // The one process-wide binding of the database client library.
 
 #include "GdsTypes.h"
+#include "SharedLibrary.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // Client version as a fixed-point number: ten-thousandths (6.3 is 63000).
@@ -39,3 +41,8 @@ IGDSLibrary& ClientLibrary();
 std::vector<const char*> ClientLibraryFileNames();
 // The first of them.
 const char* ClientLibraryFileName();
+
+// After a load in which no candidate loaded: the first candidate that the
+// system found but that has the other bitness (a 32-bit gds32.dll for a
+// 64-bit program), if any.
+std::optional<TOtherBitnessLibrary> ClientLibraryOfOtherBitness();

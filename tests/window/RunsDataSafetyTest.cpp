@@ -292,7 +292,8 @@ TEST_F(RunsDataSafetyTest, AServerKilledWhileItReplacesTheDatabaseIsTold)
 
     // Once the trial has passed and the server is writing the table's data
     // into the destination, it goes away at once, as in a crash.
-    const QString replacing = QStringLiteral("created database ") + database + QLatin1Char(',');
+    const QString replacing
+        = QStringLiteral("created database ") + testserver::ServerFileName(database) + QLatin1Char(',');
     bool killed = false;
     QTimer betweenLines;
     betweenLines.setInterval(0);

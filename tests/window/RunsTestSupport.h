@@ -12,6 +12,7 @@
 #include "DatabaseCheck.h"
 #include "TraceHook.h"
 
+#include "LinuxProcess.h"
 #include "LogView.h"
 #include <QComboBox>
 #include <QCursor>
@@ -236,6 +237,6 @@ protected:
     // Runs scripts/firebird-server with an action for the test's own server.
     static int FirebirdServer(const QString& action)
     {
-        return QProcess::execute(QStringLiteral(ZUR_SOURCE_DIR "/scripts/firebird-server"), {action});
+        return testserver::RunLinux({QStringLiteral(ZUR_SOURCE_DIR "/scripts/firebird-server"), action}).exitCode;
     }
 };
