@@ -203,15 +203,14 @@ static void MarkReached(const ISC_STATUS* status)
     memcpy(line, test, length);
     line[length] = '\n';
     /* One write of one line: lines of tests running side by side stay whole. */
-    if (write(fd, line, length + 1) < 0) {
-    }
+    if (write(fd, line, length + 1) < 0) { }
     close(fd);
 }
 
 /* --- The functions with a mapping ------------------------------------------ */
 
-ISC_STATUS WINAPI b_isc_attach_database(
-    ISC_STATUS* status, short length, const ISC_SCHAR* name, isc_db_handle* handle, short dpbLength, const ISC_SCHAR* dpb)
+ISC_STATUS WINAPI b_isc_attach_database(ISC_STATUS* status, short length, const ISC_SCHAR* name, isc_db_handle* handle,
+    short dpbLength, const ISC_SCHAR* dpb)
 {
     const size_t given = length ? (size_t)(unsigned short)length : (name ? strlen(name) : 0);
     size_t mappedLength = 0;
@@ -228,8 +227,8 @@ ISC_STATUS WINAPI b_isc_attach_database(
     return result;
 }
 
-ISC_STATUS WINAPI b_isc_service_start(
-    ISC_STATUS* status, isc_svc_handle* service, isc_resv_handle* reserved, unsigned short length, const ISC_SCHAR* block)
+ISC_STATUS WINAPI b_isc_service_start(ISC_STATUS* status, isc_svc_handle* service, isc_resv_handle* reserved,
+    unsigned short length, const ISC_SCHAR* block)
 {
     size_t mappedLength = 0;
     char* mapped = block ? MapServiceBlock((const unsigned char*)block, length, &mappedLength) : NULL;
@@ -288,7 +287,7 @@ static struct tm FromWindowsTm(const void* from)
 }
 
 #define BRIDGE_DECODE(name, type)                                                                                      \
-    void WINAPI b_##name(const type* value, void* times)                                                              \
+    void WINAPI b_##name(const type* value, void* times)                                                               \
     {                                                                                                                  \
         struct tm linuxTimes;                                                                                          \
         memset(&linuxTimes, 0, sizeof linuxTimes);                                                                     \
@@ -296,7 +295,7 @@ static struct tm FromWindowsTm(const void* from)
         ToWindowsTm(&linuxTimes, times);                                                                               \
     }
 #define BRIDGE_ENCODE(name, type)                                                                                      \
-    void WINAPI b_##name(const void* times, type* value)                                                              \
+    void WINAPI b_##name(const void* times, type* value)                                                               \
     {                                                                                                                  \
         struct tm linuxTimes = FromWindowsTm(times);                                                                   \
         name(&linuxTimes, value);                                                                                      \
@@ -360,15 +359,21 @@ ISC_LONG WINAPIV b_isc_event_block(ISC_UCHAR** events, ISC_UCHAR** results, ISC_
         names[i] = va_arg(arguments, const char*);
     va_end(arguments);
 #endif
-    return isc_event_block(events, results, count, names[0], names[1], names[2], names[3], names[4], names[5],
-        names[6], names[7], names[8], names[9], names[10], names[11], names[12], names[13], names[14]);
+    return isc_event_block(events, results, count, names[0], names[1], names[2], names[3], names[4], names[5], names[6],
+        names[7], names[8], names[9], names[10], names[11], names[12], names[13], names[14]);
 }
 
 /* --- Everything else: the same call in the Windows convention --------------- */
 
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 #define FORWARD(result, name, params, args)                                                                            \
-    result WINAPI b_##name params { return name args; }
+    result WINAPI b_##name params                                                                                      \
+    {                                                                                                                  \
+        return name args;                                                                                              \
+    }
 #define FORWARD_VOID(name, params, args)                                                                               \
-    void WINAPI b_##name params { name args; }
+    void WINAPI b_##name params                                                                                        \
+    {                                                                                                                  \
+        name args;                                                                                                     \
+    }
 #include "forwards.inc"

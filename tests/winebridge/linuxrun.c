@@ -118,9 +118,8 @@ int WINAPI zur_run(const char* const* argv, const char* input, int inputLength, 
             break;
         }
         if (inAt >= 0 && fds[inAt].revents) {
-            const ssize_t count = (fds[inAt].revents & POLLOUT)
-                ? write(in[1], input + written, (size_t)inputLength - written)
-                : -1;
+            const ssize_t count
+                = (fds[inAt].revents & POLLOUT) ? write(in[1], input + written, (size_t)inputLength - written) : -1;
             if (count > 0)
                 written += (size_t)count;
             if (count < 0 || written >= (size_t)inputLength) {
@@ -156,8 +155,7 @@ int WINAPI zur_run(const char* const* argv, const char* input, int inputLength, 
         close(err[0]);
 
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
     *output = outBuffer.bytes;
     *outputLength = (int)outBuffer.length;
     *errors = errBuffer.bytes;
