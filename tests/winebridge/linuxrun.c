@@ -41,6 +41,19 @@ static int Append(struct Buffer* buffer, const char* bytes, size_t length)
     return 1;
 }
 
+/* Reads what a pipe holds into buffer; closes it at its end or on an error. */
+static void ReadSome(int fd, struct Buffer* buffer, int* open)
+{
+    char chunk[65536];
+    const ssize_t count = read(fd, chunk, sizeof chunk);
+    if (count > 0)
+        Append(buffer, chunk, (size_t)count);
+    else if (count == 0 || errno != EINTR) {
+        close(fd);
+        *open = 0;
+    }
+}
+
 /* Runs argv (argv[0] found in PATH) with input on its standard input; its
  * standard output and error output (or both in output, when merge) in
  * malloc'd buffers that zur_free releases. The exit code; 128 + the signal
@@ -127,25 +140,10 @@ int WINAPI zur_run(const char* const* argv, const char* input, int inputLength, 
                 inOpen = 0;
             }
         }
-        char chunk[65536];
-        if (outAt >= 0 && fds[outAt].revents) {
-            const ssize_t count = read(out[0], chunk, sizeof chunk);
-            if (count > 0)
-                Append(&outBuffer, chunk, (size_t)count);
-            else if (count == 0 || errno != EINTR) {
-                close(out[0]);
-                outOpen = 0;
-            }
-        }
-        if (errAt >= 0 && fds[errAt].revents) {
-            const ssize_t count = read(err[0], chunk, sizeof chunk);
-            if (count > 0)
-                Append(&errBuffer, chunk, (size_t)count);
-            else if (count == 0 || errno != EINTR) {
-                close(err[0]);
-                errOpen = 0;
-            }
-        }
+        if (outAt >= 0 && fds[outAt].revents)
+            ReadSome(out[0], &outBuffer, &outOpen);
+        if (errAt >= 0 && fds[errAt].revents)
+            ReadSome(err[0], &errBuffer, &errOpen);
     }
     if (inOpen)
         close(in[1]);
