@@ -69,6 +69,12 @@ struct TMatches<gds::Long(unsigned char**, unsigned char**, unsigned short, cons
 
 namespace {
 
+std::optional<TOtherBitnessLibrary>& OtherBitnessRecord()
+{
+    static std::optional<TOtherBitnessLibrary> record;
+    return record;
+}
+
 // Which substitute takes the place of a function the library lacks.
 enum class TSubstitute { None, Version6, Version70, Version71, Version80, Xml };
 
@@ -211,10 +217,18 @@ void TDynamicLibrary::LoadIBLibrary()
 {
     // A new load starts from nothing: no entry of an earlier load survives it.
     FreeIBLibrary();
+    OtherBitnessRecord().reset();
+    // A file of the other bitness is passed over (Windows' loader would not go
+    // on by itself); the first one is told when no candidate loads.
+    std::optional<TOtherBitnessLibrary> otherBitness;
     for (const char* fileName : ClientLibraryFileNames()) {
         if (FLibrary.Open(fileName))
             break;
+        if (!otherBitness)
+            otherBitness = FLibrary.OtherBitness();
     }
+    if (!FLibrary.IsOpen())
+        OtherBitnessRecord() = otherBitness;
     if (!FLibrary.IsOpen())
         return;
     try {
@@ -336,6 +350,11 @@ IGDSLibrary& ClientLibrary()
         return ::new (&storage) TDynamicLibrary();
     }();
     return *library;
+}
+
+std::optional<TOtherBitnessLibrary> ClientLibraryOfOtherBitness()
+{
+    return OtherBitnessRecord();
 }
 
 std::vector<const char*> ClientLibraryFileNames()

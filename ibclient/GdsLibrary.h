@@ -2,9 +2,11 @@
 // The one process-wide binding of the database client library.
 
 #include "ibclient/GdsTypes.h"
+#include "ibclient/SharedLibrary.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // Client version as a fixed-point number: ten-thousandths (6.3 is 63000).
@@ -42,3 +44,8 @@ const char* ClientLibraryFileName();
 // The client library files this platform tries in turn, without the
 // environment's override (ClientLibraryNames_win.cpp, _posix.cpp).
 std::vector<const char*> PlatformClientLibraryNames();
+
+// After a load in which no candidate loaded: the first candidate that the
+// system found but that has the other bitness (a 32-bit gds32.dll for a
+// 64-bit program), if any.
+std::optional<TOtherBitnessLibrary> ClientLibraryOfOtherBitness();

@@ -4,6 +4,16 @@
 
 #include <QString>
 
+#include <optional>
+
+// A library file that the system's search found first under the name asked
+// for, but that cannot be loaded into this process: it was built for the other
+// bitness (Windows' error 193, ERROR_BAD_EXE_FORMAT).
+struct TOtherBitnessLibrary {
+    QString path; // as the system names it
+    int bits = 0; // 32 or 64
+};
+
 class SharedLibrary {
 public:
     SharedLibrary() = default;
@@ -13,6 +23,9 @@ public:
 
     // Loads through the platform's library search; false when it fails.
     bool Open(const char* fileName);
+    // After a failed Open: the file of the other bitness that the search
+    // found, when that is why (always empty on Unix).
+    const std::optional<TOtherBitnessLibrary>& OtherBitness() const { return FOtherBitness; }
     void Close();
     bool IsOpen() const { return FHandle != nullptr; }
     // The export, or null; a null leaves the platform's error for LastError*.
@@ -26,6 +39,7 @@ private:
     void* FHandle = nullptr;
     int FLastErrorCode = 0;
     QString FLastErrorText;
+    std::optional<TOtherBitnessLibrary> FOtherBitness;
 };
 
 #ifdef _WIN32

@@ -7,6 +7,7 @@
 bool SharedLibrary::Open(const char* fileName)
 {
     Close();
+    FOtherBitness.reset();
     FHandle = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
     return FHandle != nullptr;
 }

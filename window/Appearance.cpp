@@ -58,24 +58,64 @@ const QColor BackupLogText(255, 255, 0);
 const QColor RestoreLogText(0, 255, 0);
 
 // ---------------------------------------------------------------------------
-// Screenshot hook (scripts/screenshot): with ZUR_SCREENSHOT_DIR set, the
-// window, once shown, saves a picture of itself with each page of the tab
-// control shown (<page name>.png in that folder) and ends the program.
+// Screenshot hook (scripts/screenshot, scripts/windows-screenshot): with
+// ZUR_SCREENSHOT_DIR set, the window, once shown, saves a picture of itself
+// with each page of the tab control shown (<page name>.png in that folder) and
+// ends the program. With ZUR_SCREENSHOT_BACKUP set as well ("<server>|<database
+// path>"), it first tests the connection and runs a backup of that database,
+// as the operator would, and closes the box that ends the run, so that the
+// pictures show its log.
+
+void SavePictures(QWidget& window, const QString& folder)
+{
+    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    const int pages = tabs ? tabs->count() : 1;
+    for (int i = 0; i < pages; ++i) {
+        if (tabs)
+            tabs->setCurrentIndex(i);
+        QCoreApplication::processEvents();
+        const QString name = tabs ? tabs->widget(i)->objectName() : QStringLiteral("window");
+        const QString file = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+        if (!window.grab().save(file))
+            qWarning("Appearance: cannot save %s", qUtf8Printable(file));
+    }
+    if (tabs)
+        tabs->setCurrentIndex(0);
+}
+
+void RunBackupFirst(QWidget& window, const QString& serverAndPath)
+{
+    const qsizetype bar = serverAndPath.indexOf(u'|');
+    auto* server = window.findChild<QLineEdit*>(QStringLiteral("edServidor"));
+    auto* path = window.findChild<QLineEdit*>(QStringLiteral("edCaminho"));
+    auto* connect = window.findChild<QAbstractButton*>(QStringLiteral("SpeedButton1"));
+    auto* button = window.findChild<QAbstractButton*>(QStringLiteral("btnBackup"));
+    if (bar < 0 || !server || !path || !connect || !button) {
+        qWarning("Appearance: ZUR_SCREENSHOT_BACKUP needs \"<server>|<database path>\"");
+        return;
+    }
+    server->setText(serverAndPath.left(bar));
+    path->setText(serverAndPath.mid(bar + 1));
+    // The box that ends the run waits for the operator: it is closed once shown.
+    QTimer closer;
+    closer.setInterval(300);
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
+    });
+    closer.start();
+    // The connection test first, then the backup.
+    connect->click();
+    button->click();
+}
 
 void TakeScreenshots(QWidget& window, const QString& folder)
 {
     QTimer::singleShot(500, &window, [&window, folder] {
-        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
-        const int pages = tabs ? tabs->count() : 1;
-        for (int i = 0; i < pages; ++i) {
-            if (tabs)
-                tabs->setCurrentIndex(i);
-            QCoreApplication::processEvents();
-            const QString name = tabs ? tabs->widget(i)->objectName() : QStringLiteral("window");
-            const QString file = folder + QLatin1Char('/') + name + QStringLiteral(".png");
-            if (!window.grab().save(file))
-                qWarning("Appearance: cannot save %s", qUtf8Printable(file));
-        }
+        const QString backup = qEnvironmentVariable("ZUR_SCREENSHOT_BACKUP");
+        if (!backup.isEmpty())
+            RunBackupFirst(window, backup);
+        SavePictures(window, folder);
         QCoreApplication::exit(0);
     });
 }

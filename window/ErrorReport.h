@@ -4,6 +4,7 @@
 // here and never travels into Qt's event loop; the program goes on.
 
 #include "ibclient/Errors.h"
+#include "ibclient/SharedLibrary.h"
 
 #include <QString>
 
@@ -42,9 +43,14 @@ template <class Handler> void RunReported(Handler&& handler)
 // then its message on a line of its own (full stop rule).
 QString StartupFailureText(const QString& className, const QString& message);
 
+// The operator's explanation of a client library of the other bitness that
+// the system found: the file, its bitness and the build of the program to use.
+QString OtherBitnessText(const TOtherBitnessLibrary& library);
+
 // Reports a failure that ended the start-up, before any window was shown: a
 // modal box titled StartupFailureCaption with StartupFailureText and the error
-// icon. With the environment variable ZUR_REPORT_TO_STDERR set to 1 the caption
+// icon, and, when the client library found has the other bitness, a line
+// with OtherBitnessText. With the environment variable ZUR_REPORT_TO_STDERR set to 1 the caption
 // and the text go to the standard error output instead (one line for the
 // caption, then the text), so that a test can start the program and read them.
 void ReportStartupFailure(const QString& className, const QString& message);

@@ -23,18 +23,18 @@ TEST(BindingServer, FailedAttachRaisesTheServersTexts)
     dpb.append(char(isc_dpb_password)).append(char(password.size())).append(password);
 
     bindingtest::THookRecorder hook;
-    gds::Handle handle = 0;
+    gds::Handle handle{};
     const gds::Status status = ClientLibrary().isc_attach_database(
         CurrentStatusVector(), short(name.size()), name.constData(), &handle, short(dpb.size()), dpb.constData());
     EXPECT_GT(status, 0);
-    EXPECT_EQ(handle, 0u);
+    EXPECT_EQ(handle, gds::Handle{});
     EXPECT_TRUE(StatusHasCode({isc_io_error}));
     EXPECT_FALSE(StatusHasCode({isc_login}));
 
     const QString expected = QStringLiteral("I/O error during \"open\" operation for file \"%1\"\r\n"
                                             "Error while trying to open file\r\n"
                                             "No such file or directory")
-                                 .arg(path);
+                                 .arg(testserver::ServerFileName(path));
     try {
         CheckStatus(status, true);
         FAIL() << "no exception";

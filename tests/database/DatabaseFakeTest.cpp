@@ -51,7 +51,7 @@ TEST(IBDatabaseConnect, SendsNameAndBlockAndAsksTheDialect)
     fake::Reset();
     db->SetConnected(true);
     EXPECT_TRUE(db->Connected());
-    EXPECT_NE(db->Handle(), 0u);
+    EXPECT_NE(db->Handle(), gds::Handle{});
     EXPECT_EQ(
         fake::Calls(), QStringList({"isc_attach_database", "isc_database_info", "isc_vax_integer", "isc_vax_integer"}));
     EXPECT_EQ(
@@ -67,7 +67,7 @@ TEST(IBDatabaseConnect, SendsNameAndBlockAndAsksTheDialect)
 
     db->SetConnected(false);
     EXPECT_FALSE(db->Connected());
-    EXPECT_EQ(db->Handle(), 0u);
+    EXPECT_EQ(db->Handle(), gds::Handle{});
     EXPECT_EQ(fake::CallCount("isc_detach_database"), 1);
     EXPECT_EQ(db->DBSQLDialect(), 1);
 }
@@ -184,7 +184,7 @@ TEST(IBDatabaseParamBlock, AFailedAttachKeepsTheBlockForTheNextAttempt)
     const EIBInterBaseError e = Raised<EIBInterBaseError>([&] { db->SetConnected(true); });
     EXPECT_EQ(e.Message(), QStringLiteral("Your user name and password are not defined"));
     EXPECT_FALSE(db->Connected());
-    EXPECT_EQ(db->Handle(), 0u);
+    EXPECT_EQ(db->Handle(), gds::Handle{});
     const QByteArray sent = fake::LastBlock("isc_attach_database");
     db->SetConnected(true);
     EXPECT_TRUE(db->Connected());
@@ -260,7 +260,7 @@ TEST_P(IBDatabaseConnectionLoss, CallForceClosesAndRaises)
         FAIL() << "raised " << e.ClassName() << " instead of EIBInterBaseError";
     }
     EXPECT_FALSE(db->Connected());
-    EXPECT_EQ(db->Handle(), 0u);
+    EXPECT_EQ(db->Handle(), gds::Handle{});
     EXPECT_EQ(afterDisconnect, 1);
     EXPECT_EQ(fake::CallCount("isc_detach_database"), 1);
 
@@ -321,7 +321,7 @@ TEST(IBDatabaseDisconnect, AFailingDetachForceClosesAndReachesTheCaller)
     const EIBInterBaseError e = Raised<EIBInterBaseError>([&] { db->SetConnected(false); });
     EXPECT_EQ(e.Message(), QStringLiteral("Unable to complete network request"));
     EXPECT_FALSE(db->Connected());
-    EXPECT_EQ(db->Handle(), 0u);
+    EXPECT_EQ(db->Handle(), gds::Handle{});
     EXPECT_EQ(fake::CallCount("isc_detach_database"), 2); // the detach, then the forced one
 }
 

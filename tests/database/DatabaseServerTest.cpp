@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 
 #include <memory>
 
@@ -67,7 +66,7 @@ TEST(IBDatabaseServerConnect, RefusalsCarryTheServersTexts)
         QStringLiteral("Your user name and password are not defined. Ask your database "
                        "administrator to set up a Firebird login"));
     EXPECT_FALSE(db->Connected());
-    EXPECT_EQ(db->Handle(), 0u);
+    EXPECT_EQ(db->Handle(), gds::Handle{});
 
     // The same object attaches once the password is right.
     db->Params().SetValue(QStringLiteral("Password"), testserver::Password());
@@ -83,7 +82,7 @@ TEST(IBDatabaseServerConnect, RefusalsCarryTheServersTexts)
         QStringLiteral("I/O error during \"open\" operation for file \"%1\"\r\n"
                        "Error while trying to open file\r\n"
                        "No such file or directory")
-            .arg(missing));
+            .arg(testserver::ServerFileName(missing)));
     EXPECT_FALSE(db->Connected());
 }
 
@@ -150,13 +149,9 @@ TEST(IBDatabaseServerCheck, ShutdownModeOfAnOnlineAndAShutDownDatabase)
         db->SetConnected(false);
     }
 
-    QProcess gfix;
-    gfix.start(QStringLiteral("gfix"),
-        {QStringLiteral("-user"), testserver::User(), QStringLiteral("-password"), testserver::Password(),
-            QStringLiteral("-shut"), QStringLiteral("single"), QStringLiteral("-force"), QStringLiteral("0"),
-            testserver::ServerText() + path});
-    ASSERT_TRUE(gfix.waitForFinished(60000));
-    ASSERT_EQ(gfix.exitCode(), 0) << gfix.readAllStandardError().toStdString();
+    testserver::Gfix({QStringLiteral("-shut"), QStringLiteral("single"), QStringLiteral("-force"), QStringLiteral("0"),
+        testserver::ServerText() + path});
+    ASSERT_FALSE(::testing::Test::HasFailure());
 
     auto db = NewConnection(path);
     db->SetConnected(true);

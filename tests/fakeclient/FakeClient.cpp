@@ -6,10 +6,12 @@
 #include "ibclient/GdsTypes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #ifndef FAKE_MAJOR
@@ -47,13 +49,27 @@ struct State {
     std::string infoReply = std::string("\x3e\x01\x00\x03\x01", 5);
     long sqlCode = 0;
     std::vector<std::string> texts; // texts of the current failure, kept alive for the vector
-    gds::Handle nextHandle = 1;
+    std::uintptr_t nextHandle = 1;
 };
 
 State& state()
 {
     static State s;
     return s;
+}
+
+// Handles are numbers in 64-bit builds and pointers in 32-bit ones.
+template <typename H> H handleFrom(std::uintptr_t number)
+{
+    if constexpr (std::is_pointer_v<H>)
+        return reinterpret_cast<H>(number);
+    else
+        return static_cast<H>(number);
+}
+
+gds::Handle newHandle()
+{
+    return handleFrom<gds::Handle>(state().nextHandle++);
 }
 
 void record(const char* name)
@@ -158,13 +174,13 @@ FAKE_EXPORT void fake_set_info_reply(const char* bytes, int length)
 
 // --- the client functions --------------------------------------------------
 
-FAKE_EXPORT gds::Long isc_sqlcode(const gds::Status*)
+FAKE_EXPORT gds::Long GDS_CALL isc_sqlcode(const gds::Status*)
 {
     record("isc_sqlcode");
     return static_cast<gds::Long>(state().sqlCode);
 }
 
-FAKE_EXPORT gds::Long isc_interprete(char* buffer, gds::Status** cursor)
+FAKE_EXPORT gds::Long GDS_CALL isc_interprete(char* buffer, gds::Status** cursor)
 {
     record("isc_interprete");
     gds::Status* w = *cursor;
@@ -184,7 +200,7 @@ FAKE_EXPORT gds::Long isc_interprete(char* buffer, gds::Status** cursor)
     return static_cast<gds::Long>(text.size());
 }
 
-FAKE_EXPORT gds::Long isc_vax_integer(const char* buffer, short length)
+FAKE_EXPORT gds::Long GDS_CALL isc_vax_integer(const char* buffer, short length)
 {
     record("isc_vax_integer");
     if (!buffer || length <= 0 || length > 4)
@@ -198,18 +214,18 @@ FAKE_EXPORT gds::Long isc_vax_integer(const char* buffer, short length)
     return value;
 }
 
-FAKE_EXPORT gds::Status isc_attach_database(
+FAKE_EXPORT gds::Status GDS_CALL isc_attach_database(
     gds::Status* sv, short nameLength, const char* name, gds::Handle* db, short dpbLength, const char* dpb)
 {
     state().lastText["isc_attach_database"].assign(name, nameLength > 0 ? nameLength : std::strlen(name));
     state().lastBlock["isc_attach_database"].assign(dpb ? dpb : "", dpb ? dpbLength : 0);
     const gds::Status status = scripted("isc_attach_database", sv);
     if (status == 0)
-        *db = state().nextHandle++;
+        *db = newHandle();
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_detach_database(gds::Status* sv, gds::Handle* db)
+FAKE_EXPORT gds::Status GDS_CALL isc_detach_database(gds::Status* sv, gds::Handle* db)
 {
     const gds::Status status = scripted("isc_detach_database", sv);
     if (status == 0)
@@ -217,7 +233,7 @@ FAKE_EXPORT gds::Status isc_detach_database(gds::Status* sv, gds::Handle* db)
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_drop_database(gds::Status* sv, gds::Handle* db)
+FAKE_EXPORT gds::Status GDS_CALL isc_drop_database(gds::Status* sv, gds::Handle* db)
 {
     const gds::Status status = scripted("isc_drop_database", sv);
     if (status == 0)
@@ -225,7 +241,7 @@ FAKE_EXPORT gds::Status isc_drop_database(gds::Status* sv, gds::Handle* db)
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_database_info(
+FAKE_EXPORT gds::Status GDS_CALL isc_database_info(
     gds::Status* sv, gds::Handle*, short itemLength, const char* items, short bufferLength, char* buffer)
 {
     state().lastBlock["isc_database_info"].assign(items, itemLength);
@@ -238,18 +254,18 @@ FAKE_EXPORT gds::Status isc_database_info(
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_service_attach(gds::Status* sv, unsigned short nameLength, const char* name,
+FAKE_EXPORT gds::Status GDS_CALL isc_service_attach(gds::Status* sv, unsigned short nameLength, const char* name,
     gds::Handle* handle, unsigned short spbLength, const char* spb)
 {
     state().lastText["isc_service_attach"].assign(name, nameLength);
     state().lastBlock["isc_service_attach"].assign(spb ? spb : "", spb ? spbLength : 0);
     const gds::Status status = scripted("isc_service_attach", sv);
     if (status == 0)
-        *handle = state().nextHandle++;
+        *handle = newHandle();
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_service_detach(gds::Status* sv, gds::Handle* handle)
+FAKE_EXPORT gds::Status GDS_CALL isc_service_detach(gds::Status* sv, gds::Handle* handle)
 {
     const gds::Status status = scripted("isc_service_detach", sv);
     if (status == 0)
@@ -257,15 +273,16 @@ FAKE_EXPORT gds::Status isc_service_detach(gds::Status* sv, gds::Handle* handle)
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_service_start(
+FAKE_EXPORT gds::Status GDS_CALL isc_service_start(
     gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short length, const char* block)
 {
     state().lastBlock["isc_service_start"].assign(block ? block : "", block ? length : 0);
     return scripted("isc_service_start", sv);
 }
 
-FAKE_EXPORT gds::Status isc_service_query(gds::Status* sv, gds::Handle*, gds::Handle*, unsigned short sendLength,
-    const char* sendItems, unsigned short itemLength, const char* items, unsigned short bufferLength, char* buffer)
+FAKE_EXPORT gds::Status GDS_CALL isc_service_query(gds::Status* sv, gds::Handle*, gds::Handle*,
+    unsigned short sendLength, const char* sendItems, unsigned short itemLength, const char* items,
+    unsigned short bufferLength, char* buffer)
 {
     state().lastBlock["isc_service_query"].assign(items ? items : "", items ? itemLength : 0);
     state().lastBlock["isc_service_query send"].assign(sendItems ? sendItems : "", sendItems ? sendLength : 0);
@@ -289,7 +306,7 @@ FAKE_EXPORT gds::Status isc_service_query(gds::Status* sv, gds::Handle*, gds::Ha
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_commit_transaction(gds::Status* sv, gds::Handle* tr)
+FAKE_EXPORT gds::Status GDS_CALL isc_commit_transaction(gds::Status* sv, gds::Handle* tr)
 {
     const gds::Status status = scripted("isc_commit_transaction", sv);
     if (status == 0)
@@ -297,7 +314,7 @@ FAKE_EXPORT gds::Status isc_commit_transaction(gds::Status* sv, gds::Handle* tr)
     return status;
 }
 
-FAKE_EXPORT gds::Status isc_rollback_transaction(gds::Status* sv, gds::Handle* tr)
+FAKE_EXPORT gds::Status GDS_CALL isc_rollback_transaction(gds::Status* sv, gds::Handle* tr)
 {
     const gds::Status status = scripted("isc_rollback_transaction", sv);
     if (status == 0)
@@ -306,36 +323,43 @@ FAKE_EXPORT gds::Status isc_rollback_transaction(gds::Status* sv, gds::Handle* t
 }
 
 // A started transaction gets a handle, so that tests can see how it is finished.
-FAKE_EXPORT gds::Status isc_start_multiple(gds::Status* sv, gds::Handle* tr, short, void*)
+FAKE_EXPORT gds::Status GDS_CALL isc_start_multiple(gds::Status* sv, gds::Handle* tr, short, void*)
 {
     const gds::Status status = scripted("isc_start_multiple", sv);
     if (status == 0)
-        *tr = state().nextHandle++;
+        *tr = newHandle();
     return status;
 }
 
-FAKE_EXPORT int isc_get_client_major_version()
+FAKE_EXPORT int GDS_CALL isc_get_client_major_version()
 {
     record("isc_get_client_major_version");
     return FAKE_MAJOR;
 }
 
-FAKE_EXPORT int isc_get_client_minor_version()
+FAKE_EXPORT int GDS_CALL isc_get_client_minor_version()
 {
     record("isc_get_client_minor_version");
     return FAKE_MINOR;
 }
 
-FAKE_EXPORT void isc_get_client_version(char* buffer)
+FAKE_EXPORT void GDS_CALL isc_get_client_version(char* buffer)
 {
     record("isc_get_client_version");
     std::strcpy(buffer, "fake client");
 }
 
+// Variadic, in the C convention on every platform.
+FAKE_EXPORT gds::Long isc_event_block(unsigned char**, unsigned char**, unsigned short, ...)
+{
+    record("isc_event_block");
+    return 0;
+}
+
 // Every other function only records its call and succeeds.
 #define FAKE_SKIP(name)
 #define GDS_FN(result, name, params, args)                                                                             \
-    FAKE_EXPORT result name params                                                                                     \
+    FAKE_EXPORT result GDS_CALL name params                                                                            \
     {                                                                                                                  \
         record(#name);                                                                                                 \
         return result();                                                                                               \
@@ -359,4 +383,5 @@ FAKE_EXPORT void isc_get_client_version(char* buffer)
 #define isc_get_client_minor_version fake_gen_isc_get_client_minor_version
 #define isc_get_client_version fake_gen_isc_get_client_version
 #define isc_start_multiple fake_gen_isc_start_multiple
+#define isc_event_block fake_gen_isc_event_block
 #include "ibclient/GdsFunctions.inc"

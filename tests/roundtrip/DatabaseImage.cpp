@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "LinuxProcess.h"
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 
 namespace roundtrip {
@@ -174,11 +174,10 @@ QString Script(const QString& name)
 
 void CreateEmployee(int version, const QString& path)
 {
-    QProcess gzip;
-    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-dc"), QStringLiteral(ZUR_EMPLOYEE_SQL)});
-    gzip.waitForFinished();
-    QString sql = QString::fromUtf8(gzip.readAllStandardOutput());
-    ASSERT_TRUE(gzip.exitCode() == 0 && !sql.isEmpty())
+    const testserver::TLinuxResult gzip
+        = testserver::RunLinux({QStringLiteral("gzip"), QStringLiteral("-dc"), QStringLiteral(ZUR_EMPLOYEE_SQL)});
+    QString sql = QString::fromUtf8(gzip.output);
+    ASSERT_TRUE(gzip.exitCode == 0 && !sql.isEmpty())
         << ZUR_EMPLOYEE_SQL " is missing (Debian's firebird3.0-examples; scripts/setup installs it)";
     // The script creates its database in the current folder.
     const QString create = QStringLiteral("create database 'employee.fdb';");

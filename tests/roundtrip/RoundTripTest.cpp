@@ -134,8 +134,9 @@ TEST_F(RoundTripTest, TheLogsHoldTheServersLinesAsGbakPrintsThem)
     // run's own name, that then took the destination's place.
     static const QRegularExpression scratch(QStringLiteral("created database (.*), page_size"));
     const QString written = scratch.match(restoreBlock.join(u'\n')).captured(1);
-    EXPECT_TRUE(written.startsWith(database + QStringLiteral(".ZURTESTE."))) << written.toStdString();
-    EXPECT_EQ(Masked(restoreBlock, {written}), Masked(gbakRestoreLines, {elsewhere}));
+    EXPECT_TRUE(written.startsWith(testserver::ServerFileName(database) + QStringLiteral(".ZURTESTE.")))
+        << written.toStdString();
+    EXPECT_EQ(Masked(restoreBlock, {written}), Masked(gbakRestoreLines, {testserver::ServerFileName(elsewhere)}));
 
     // Where the two servers' lines differ.
     const bool firebird4 = testserver::Version() == 4;

@@ -127,8 +127,9 @@ TEST_F(RunsBackupTest, FailuresLeaveTheWindowReadyForAnotherTry)
 
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     const QString prefix = runs::BackupFailed + QStringLiteral("\r\rErro:");
-    EXPECT_TRUE(dialogs.boxes[0].text.startsWith(
-        prefix + QStringLiteral("I/O error during \"open\" operation for file \"") + missing + QLatin1Char('"')))
+    EXPECT_TRUE(
+        dialogs.boxes[0].text.startsWith(prefix + QStringLiteral("I/O error during \"open\" operation for file \"")
+            + testserver::ServerFileName(missing) + QLatin1Char('"')))
         << dialogs.boxes[0].text.toStdString();
     EXPECT_EQ(dialogs.boxes[0].caption, runs::Attention);
     EXPECT_EQ(dialogs.boxes[0].kind, TMessageKind::Warning);
@@ -136,8 +137,9 @@ TEST_F(RunsBackupTest, FailuresLeaveTheWindowReadyForAnotherTry)
     const QStringList lines = Lines(*log);
     ASSERT_GT(lines.size(), 7);
     EXPECT_EQ(lines.mid(4, 3), ProgressLines);
-    EXPECT_EQ(
-        lines.at(7), QStringLiteral("I/O error during \"open\" operation for file \"") + missing + QLatin1Char('"'));
+    EXPECT_EQ(lines.at(7),
+        QStringLiteral("I/O error during \"open\" operation for file \"") + testserver::ServerFileName(missing)
+            + QLatin1Char('"'));
     EXPECT_FALSE(lines.contains(runs::ProvingBackup));
 
     EXPECT_TRUE(Button(*window, "btnBackup")->isEnabled());

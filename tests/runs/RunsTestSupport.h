@@ -13,6 +13,7 @@
 #include "ibclient/DatabaseCheck.h"
 #include "ibclient/TraceHook.h"
 
+#include "LinuxProcess.h"
 #include "logview/LogView.h"
 #include <QComboBox>
 #include <QCursor>

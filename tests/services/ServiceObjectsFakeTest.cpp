@@ -42,7 +42,7 @@ TEST_F(ServicesObjects, Defaults)
     EXPECT_TRUE(restore.LoginPrompt());
     EXPECT_EQ(restore.BufferSize(), 65535);
     EXPECT_FALSE(restore.Active());
-    EXPECT_EQ(restore.Handle(), 0u);
+    EXPECT_EQ(restore.Handle(), gds::Handle{});
     EXPECT_FALSE(restore.Eof());
     EXPECT_EQ(restore.Action(), 0);
     EXPECT_FALSE(restore.Verbose());
@@ -109,7 +109,7 @@ TEST_F(ServicesObjects, AttachSendsTheBlockOfTheCurrentParameters)
     };
     service.Attach();
     EXPECT_TRUE(service.Active());
-    EXPECT_NE(service.Handle(), 0u);
+    EXPECT_NE(service.Handle(), gds::Handle{});
     EXPECT_EQ(attached, 1);
     EXPECT_EQ(Hex(fake::LastBlock("isc_service_attach")), Hex(Bytes(2, 2, 28, 6, "SYSDBA", 29, 2, "pw")));
     service.Detach();
@@ -234,7 +234,7 @@ TEST_F(ServicesObjects, FailedAttachIsTheServerErrorAndStaysDetached)
         EXPECT_EQ(e.Message(), QString::fromLatin1(WrongLogin).chopped(1));
     }
     EXPECT_FALSE(service.Active());
-    EXPECT_EQ(service.Handle(), 0u);
+    EXPECT_EQ(service.Handle(), gds::Handle{});
     // The block was built; the next attach sends it.
     service.Attach();
     EXPECT_TRUE(service.Active());
@@ -351,7 +351,7 @@ TEST_F(ServicesObjects, FailedStartQueryOrDetachClearsTheHandle)
         fake::Fail("isc_service_start", -902, failure);
         expectServerError([&] { service.ServiceStart(); });
         EXPECT_FALSE(service.Active());
-        EXPECT_EQ(service.Handle(), 0u);
+        EXPECT_EQ(service.Handle(), gds::Handle{});
         EXPECT_EQ(service.Action(), 1);
         EXPECT_EQ(ClientErrorOf([&] { service.Detach(); }), ibxeServiceActive);
     }
@@ -373,7 +373,7 @@ TEST_F(ServicesObjects, FailedStartQueryOrDetachClearsTheHandle)
         fake::Fail("isc_service_detach", -902, failure);
         expectServerError([&] { service->Detach(); });
         EXPECT_FALSE(service->Active());
-        EXPECT_EQ(service->Handle(), 0u);
+        EXPECT_EQ(service->Handle(), gds::Handle{});
     }
     EXPECT_EQ(fake::CallCount("isc_service_detach"), 1);
 }

@@ -216,7 +216,7 @@ TEST(ServicesServer, BulkReadingOfARestoreThatFails)
     const QString queryFailure = failingRestore({false, 32000}, byQueryDatabase, byQuery);
     const QString bulkFailure = failingRestore({true, 65535}, inBulkDatabase, inBulk);
     // The lines name the database.
-    inBulk.replaceInStrings(inBulkDatabase, byQueryDatabase);
+    inBulk.replaceInStrings(testserver::ServerFileName(inBulkDatabase), testserver::ServerFileName(byQueryDatabase));
     EXPECT_FALSE(queryFailure.isEmpty());
     EXPECT_EQ(bulkFailure.toStdString(), queryFailure.toStdString());
     ASSERT_GT(byQuery.size(), 10);
@@ -254,7 +254,7 @@ TEST(ServicesServer, WrongPasswordFailsAtAttach)
         EXPECT_EQ(e.IBErrorCode(), 335544472);
     }
     EXPECT_FALSE(backup.Active());
-    EXPECT_EQ(backup.Handle(), 0u);
+    EXPECT_EQ(backup.Handle(), gds::Handle{});
 }
 
 TEST(ServicesServer, BackupOfMissingDatabaseReportsTheServerFailure)
@@ -275,9 +275,9 @@ TEST(ServicesServer, BackupOfMissingDatabaseReportsTheServerFailure)
     } catch (const EIBInterBaseError& e) {
         EXPECT_TRUE(e.Message().contains(QLatin1String("I/O error during \"open\" operation for file")))
             << e.Message().toStdString();
-        EXPECT_TRUE(e.Message().contains(missing)) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(testserver::ServerFileName(missing))) << e.Message().toStdString();
     }
     EXPECT_FALSE(backup.Active());
-    EXPECT_EQ(backup.Handle(), 0u);
+    EXPECT_EQ(backup.Handle(), gds::Handle{});
     EXPECT_THROW(backup.Detach(), EIBClientError);
 }

@@ -1,10 +1,10 @@
 #include "TestServer.h"
 
+#include "LinuxProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 
 namespace testserver {
@@ -38,7 +38,14 @@ QString Password()
 
 int ServerScript(const QString& action)
 {
-    return QProcess::execute(QStringLiteral(ZUR_SOURCE_DIR "/scripts/firebird-server"), {action});
+    // A Linux program: under Wine it is started through the runner that waits
+    // for it and gives its exit code.
+    return RunLinux({QStringLiteral(ZUR_SOURCE_DIR "/scripts/firebird-server"), action}).exitCode;
+}
+
+QString ServerFileName(const QString& path)
+{
+    return LinuxFileName(path);
 }
 
 QString NewFolder(const QString& name)
@@ -49,7 +56,8 @@ QString NewFolder(const QString& name)
     QDir dir(base + u'/' + name);
     dir.removeRecursively();
     dir.mkpath(QStringLiteral("."));
-    return dir.absolutePath() + u'/';
+    // In this machine's separator (a backslash in the Windows build).
+    return QDir::toNativeSeparators(dir.absolutePath() + u'/');
 }
 
 QStringList ToolCommand(int version, const QString& tool)
@@ -67,21 +75,17 @@ QString RunTool(
     int version, const QString& tool, const QStringList& arguments, const QByteArray& input, bool mergeErrors)
 {
     const QStringList command = ToolCommand(version, tool) + arguments;
-    QProcess process;
-    process.setProcessChannelMode(mergeErrors ? QProcess::MergedChannels : QProcess::SeparateChannels);
-    process.start(command.first(), command.mid(1));
-    if (!process.waitForStarted()) {
-        ADD_FAILURE() << command.join(u' ').toStdString() << " did not start";
+    const TLinuxResult run = RunLinux(command, input, mergeErrors);
+    if (!run.started) {
+        ADD_FAILURE() << command.join(u' ').toStdString() << " did not start: " << run.error.toStdString();
         return {};
     }
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(180000))
-        ADD_FAILURE() << command.join(u' ').toStdString() << " did not finish";
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    const QString out = QString::fromUtf8(process.readAllStandardOutput());
-    if (!err.trimmed().isEmpty() || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        ADD_FAILURE() << tool.toStdString() << " (Firebird " << version << ", exit " << process.exitCode()
+    if (!run.error.isEmpty())
+        ADD_FAILURE() << command.join(u' ').toStdString() << ": " << run.error.toStdString();
+    const QString err = QString::fromUtf8(run.errors);
+    const QString out = QString::fromUtf8(run.output);
+    if (!err.trimmed().isEmpty() || run.exitCode != 0)
+        ADD_FAILURE() << tool.toStdString() << " (Firebird " << version << ", exit " << run.exitCode
                       << "): " << err.toStdString() << (mergeErrors ? out.right(2000).toStdString() : std::string())
                       << "\nfor: " << arguments.join(u' ').toStdString() << "\n"
                       << QString::fromUtf8(input).left(2000).toStdString();

@@ -28,7 +28,13 @@ QString Password();
 // the server under test; its exit code.
 int ServerScript(const QString& action);
 
-// A fresh, empty folder for one test (under the build tree), ending in "/".
+// The name under which the server knows the file that this program names
+// path: path itself, but under Wine the Linux name that the bridge client
+// library gives the server in place of a Z: name.
+QString ServerFileName(const QString& path);
+
+// A fresh, empty folder for one test (under the build tree), ending in this
+// machine's separator.
 QString NewFolder(const QString& name);
 
 // A command line of one of the server's own tools ("isql-fb", "gbak"): the
