@@ -31,6 +31,21 @@ QString MoveFileNoReplace(const QString& from, const QString& to)
     return qt_error_string(errno);
 }
 
+QString LinkFileNoReplace(const QString& existing, const QString& to)
+{
+    if (::link(QFile::encodeName(existing).constData(), QFile::encodeName(to).constData()) == 0)
+        return QString();
+    return qt_error_string(errno);
+}
+
+QString ReplaceFileRetrying(const QString& from, const QString& to)
+{
+    // rename() replaces in one step, and no handle keeps it from it here.
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return QString();
+    return qt_error_string(errno);
+}
+
 QString RemoveFileRetrying(const QString& path)
 {
     // No process's handle keeps a file from going here.

@@ -37,6 +37,22 @@ QString MoveFileNoReplace(const QString& from, const QString& to)
     });
 }
 
+QString LinkFileNoReplace(const QString& existing, const QString& to)
+{
+    if (CreateHardLinkW(reinterpret_cast<LPCWSTR>(to.utf16()), reinterpret_cast<LPCWSTR>(existing.utf16()), nullptr))
+        return QString();
+    return qt_error_string(static_cast<int>(GetLastError()));
+}
+
+QString ReplaceFileRetrying(const QString& from, const QString& to)
+{
+    return Retrying([&] {
+        return MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+            != 0;
+    });
+}
+
 QString RemoveFileRetrying(const QString& path)
 {
     return Retrying([&] { return DeleteFileW(reinterpret_cast<LPCWSTR>(path.utf16())) != 0; });

@@ -197,7 +197,14 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
         return {};
     }
     const QString aside = SetAsidePath(destination, runMark);
-    QString reason = MoveFileNoReplace(destination, aside);
+    // The old database gets a second name first, and the restored one then
+    // takes the destination's name in one step: at no moment is the
+    // destination's path without a whole database. Where the file system has
+    // no second names, the old one is renamed aside and the restored one
+    // renamed in, with a moment between the two that the next run puts
+    // right.
+    const bool linked = LinkFileNoReplace(destination, aside).isEmpty();
+    QString reason = linked ? QString() : MoveFileNoReplace(destination, aside);
     if (!reason.isEmpty()) {
         sink.Line(SetAsideFailedLine.arg(destination, aside, reason));
         const QString offline = BringOnline(login, destination);
@@ -207,10 +214,21 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
         return {};
     }
     Reached(request, TRestorePhase::SetAside);
-    reason = MoveFileNoReplace(scratch, destination);
+    reason = linked ? ReplaceFileRetrying(scratch, destination) : MoveFileNoReplace(scratch, destination);
     if (!reason.isEmpty()) {
         sink.Line(MoveInFailedLine.arg(scratch, destination, reason));
-        PutBack(sink, login, aside, destination);
+        if (linked) {
+            // The destination is still the old database: its second name goes.
+            const QString notRemoved = RemoveFileRetrying(aside);
+            if (!notRemoved.isEmpty())
+                sink.Line(OldNotRemovedLine.arg(aside, notRemoved));
+            const QString offline = BringOnline(login, destination);
+            if (!offline.isEmpty())
+                sink.Line(NotOnlineAgainLine.arg(destination, offline));
+            sink.Line(NotChangedLine.arg(destination));
+        } else {
+            PutBack(sink, login, aside, destination);
+        }
         return {};
     }
     guard.Keep();

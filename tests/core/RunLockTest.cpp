@@ -95,3 +95,30 @@ TEST(FileMove, MovesOnlyToAFreeName)
     // Nothing to move: a reason.
     EXPECT_FALSE(MoveFileNoReplace(from, dir.filePath(QStringLiteral("OUTRA"))).isEmpty());
 }
+
+TEST(FileMove, TheSwapKeepsAFileAtTheDestinationThroughout)
+{
+    QTemporaryDir dir;
+    const QString destination = dir.filePath(QStringLiteral("DADOS.FDB"));
+    const QString aside = dir.filePath(QStringLiteral("DADOS.FDB.ZURANTERIOR.1"));
+    const QString restored = dir.filePath(QStringLiteral("DADOS.FDB.ZURTESTE.1"));
+    Write(destination, "antiga");
+    Write(restored, "nova");
+
+    // A second name for the old file: the destination is still there.
+    ASSERT_EQ(LinkFileNoReplace(destination, aside), QString());
+    EXPECT_EQ(Contents(destination), "antiga");
+    EXPECT_EQ(Contents(aside), "antiga");
+    // A taken second name changes nothing.
+    EXPECT_FALSE(LinkFileNoReplace(restored, aside).isEmpty());
+    EXPECT_EQ(Contents(aside), "antiga");
+
+    // The restored file takes the destination's name in one step.
+    ASSERT_EQ(ReplaceFileRetrying(restored, destination), QString());
+    EXPECT_EQ(Contents(destination), "nova");
+    EXPECT_EQ(Contents(aside), "antiga");
+    EXPECT_FALSE(QFile::exists(restored));
+    // Nothing to put in place: a reason, and the destination as it was.
+    EXPECT_FALSE(ReplaceFileRetrying(restored, destination).isEmpty());
+    EXPECT_EQ(Contents(destination), "nova");
+}

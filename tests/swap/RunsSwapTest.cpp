@@ -8,9 +8,9 @@
 #include "RunsTestSupport.h"
 
 #include "core/BackupFile.h"
+#include "core/RunLock.h"
 #include "runs/RestoreRoad.h"
 #include "runs/RestoreSteps.h"
-#include "core/RunLock.h"
 
 #include <QStandardPaths>
 #include <QThread>
@@ -230,6 +230,9 @@ TEST_F(RunsSwapTest, AKillAtAnyPhaseLeavesAWholeDatabaseAndTheNextRunCleansUp)
             output = Finish(*road);
             ASSERT_EQ(FirebirdServer(QStringLiteral("start")), 0);
         }
+
+        // Whatever was stopped, a database is at the destination's path.
+        EXPECT_TRUE(QFileInfo::exists(destination)) << "no database at " << destination.toStdString();
 
         // The next run, before anything else, resolves what was left.
         TRecordingSink next;
