@@ -68,6 +68,7 @@ TEST_F(RunsArchiveRestoreTest, AGoodArchiveRestoresToTheRowsOfItsBackup)
         const char* name;
         std::function<void(const QString&)> make;
         bool replaces; // over an existing database, through the trial restore
+        bool byZipTool = false; // Debian's zip, which a Windows program under Wine cannot run
     };
     const std::vector<Case> cases = {
         {"made by the zip library, over a database",
@@ -79,11 +80,14 @@ TEST_F(RunsArchiveRestoreTest, AGoodArchiveRestoresToTheRowsOfItsBackup)
             [&](const QString& archive) {
                 archives::MakeWithZipTool(Folder(), archive, {QStringLiteral("OUTRA.FBK")});
             },
-            false},
+            false, true},
     };
+    const bool zipRuns = archives::ToolRuns(QStringLiteral("zip"));
     int round = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.byZipTool && !zipRuns)
+            continue; // under Wine
         dialogs.boxes.clear();
         const QString archive = Folder() + QStringLiteral("ZUROUTRA%1.ZIP").arg(++round);
         c.make(archive);
@@ -119,6 +123,7 @@ TEST_F(RunsArchiveRestoreTest, RefusedArchivesChangeNothingAndStartNothing)
         const char* name;
         std::function<void(const QString&)> make;
         QString says;
+        bool byZipTool = false; // Debian's zip, which a Windows program under Wine cannot run
     };
     const std::vector<Case> cases = {
         {"no backup in it",
@@ -146,7 +151,7 @@ TEST_F(RunsArchiveRestoreTest, RefusedArchivesChangeNothingAndStartNothing)
                 archives::MakeWithZipTool(
                     Folder(), a, {QStringLiteral("OUTRA.FBK")}, {QStringLiteral("-P"), QStringLiteral("x")});
             },
-            QStringLiteral("protegido por senha")},
+            QStringLiteral("protegido por senha"), true},
         {"not a zip", [&](const QString& a) { ASSERT_TRUE(QFile::copy(backup, a)); },
             QStringLiteral("Not a zip archive")},
         {"more data than declared",
@@ -156,9 +161,12 @@ TEST_F(RunsArchiveRestoreTest, RefusedArchivesChangeNothingAndStartNothing)
             },
             QStringLiteral("mais dados do que")},
     };
+    const bool zipRuns = archives::ToolRuns(QStringLiteral("zip"));
     int round = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.byZipTool && !zipRuns)
+            continue; // under Wine
         dialogs.boxes.clear();
         const QString archive = Folder() + QStringLiteral("ZUR%1.ZIP").arg(++round);
         c.make(archive);
