@@ -24,11 +24,7 @@ protected:
     // A backup in the test's folder of a database of rows rows in FORNECEDORES.
     QString BackupOf(const QString& name, int rows)
     {
-        const QString database = Folder() + name + QStringLiteral(".FDB");
-        testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("FORNECEDORES"), rows));
-        const QString backup = Folder() + name + QStringLiteral(".FBK");
-        MakeBackup(database, backup);
-        return backup;
+        return BackupOfTable(name, QStringLiteral("FORNECEDORES"), rows, QStringLiteral(".FBK"));
     }
 
     // The database the operator restores over: 30 rows in CLIENTES.

@@ -32,14 +32,7 @@ protected:
     }
 
     // A database of `rows` rows in CLIENTES and its backup, made by the server.
-    QString BackupOf(const QString& name, int rows)
-    {
-        const QString database = Folder() + name + QStringLiteral(".FDB");
-        testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("CLIENTES"), rows));
-        const QString backup = Folder() + name + QStringLiteral(".BKP");
-        MakeBackup(database, backup);
-        return backup;
-    }
+    QString BackupOf(const QString& name, int rows) { return BackupOfTable(name, QStringLiteral("CLIENTES"), rows); }
 
     // The operator's database: `rows` rows in CLIENTES, online.
     QString LiveDatabase(int rows)

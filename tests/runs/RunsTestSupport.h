@@ -187,6 +187,18 @@ protected:
         ASSERT_TRUE(QFileInfo(backupFile).size() > 0) << backupFile.toStdString();
     }
 
+    // A database name.FDB in the test's folder with rows rows in table, and
+    // its backup name + suffix there, written by the server; the backup's path.
+    QString BackupOfTable(
+        const QString& name, const QString& table, int rows, const QString& suffix = QStringLiteral(".BKP"))
+    {
+        const QString database = Folder() + name + QStringLiteral(".FDB");
+        testserver::CreateDatabase(database, runs::TableWithRows(table, rows));
+        const QString backup = Folder() + name + suffix;
+        MakeBackup(database, backup);
+        return backup;
+    }
+
     // A copy of file with the first half of its bytes.
     static void WriteFirstHalf(const QString& file, const QString& copy)
     {

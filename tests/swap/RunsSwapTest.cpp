@@ -75,14 +75,7 @@ protected:
     }
 
     // A backup of another database of `rows` rows in GRANDE.
-    QString BackupOfRows(const QString& name, int rows)
-    {
-        const QString database = Folder() + name + QStringLiteral(".FDB");
-        testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("GRANDE"), rows));
-        const QString backup = Folder() + name + QStringLiteral(".BKP");
-        MakeBackup(database, backup);
-        return backup;
-    }
+    QString BackupOfRows(const QString& name, int rows) { return BackupOfTable(name, QStringLiteral("GRANDE"), rows); }
 
     // Starts the helper running the road; stopAt names the phase it stops at.
     // With asUser, the helper runs as that user (through runuser).
