@@ -170,6 +170,31 @@ TEST_F(CommandLineRunTest, KeepingThreeAfterFiveDaysLeavesTheNewestThree)
             << day;
 }
 
+// An old backup that cannot go: the new one is proved and in place, and the
+// exit code says that something after it failed.
+TEST_F(CommandLineRunTest, AnOldBackupThatCannotGoEndsWithThree)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("CLIENTES"), 10));
+    const QDate today = QDate::currentDate();
+    const QString stuck = destination + QStringLiteral("DADOS") + Stamp(today.addDays(-2)) + QStringLiteral(".BKP");
+    const QString goes = destination + QStringLiteral("DADOS") + Stamp(today.addDays(-1)) + QStringLiteral(".BKP");
+    WriteFile(stuck, "old");
+    WriteFile(goes, "old");
+    // Not even root removes an immutable file.
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), stuck}) != 0)
+        GTEST_SKIP() << "no immutable files here";
+
+    const TRun run = RunProgram(Backup({QStringLiteral("--keep"), QStringLiteral("1")}));
+
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), stuck});
+    EXPECT_EQ(run.exitCode, 3) << run.output.toStdString() << run.errors.toStdString();
+    EXPECT_TRUE(QFileInfo(todays).size() > 0);
+    EXPECT_FALSE(QFile::exists(goes));
+    EXPECT_TRUE(run.output.contains(QStringLiteral("O backup antigo %1 não pôde ser removido").arg(stuck)));
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("está verificado e no lugar"))) << run.errors.toStdString();
+    EXPECT_TRUE(LogText().contains(QStringLiteral("Resultado: código de saída 3")));
+}
+
 // Each failure leaves this morning's backup as it was, says so on standard
 // error and in the log, and ends with exit code 1.
 TEST_F(CommandLineRunTest, FailuresLeaveTheMorningsBackupAndEndWithOne)
