@@ -8,6 +8,8 @@
 
 #include "core/BackupFile.h"
 #include "core/RunLock.h"
+#include "ibclient/Database.h"
+#include "ibclient/StringList.h"
 #include "runs/RestoreRoad.h"
 
 #include <QDate>
@@ -348,22 +350,16 @@ TEST_F(CommandLineRunTest, ARestoreFollowsTheRestoreRoadAndRefusesADatabaseInUse
 
     // Someone works in the database: the restore is refused, the rows stay.
     testserver::IsqlOn(copy, QStringLiteral("delete from CLIENTES where ID >= 20; commit;"));
-    QProcess user;
-    QStringList isql = testserver::ToolCommand(testserver::Version(), QStringLiteral("isql-fb"));
-    const QString program = isql.takeFirst();
-    user.start(program,
-        isql
-            + QStringList{QStringLiteral("-user"), testserver::User(), QStringLiteral("-password"),
-                testserver::Password(), testserver::ServerText() + copy});
-    ASSERT_TRUE(user.waitForStarted());
-    user.write("select count(*) from CLIENTES;\n");
-    ASSERT_TRUE(user.waitForReadyRead(30000));
+    TIBDatabase user;
+    user.SetLoginPrompt(false);
+    user.Params().Add(QStringLiteral("User_Name=") + testserver::User());
+    user.Params().Add(QStringLiteral("Password=") + testserver::Password());
+    user.SetDatabaseName(testserver::ServerText() + copy);
+    user.SetConnected(true);
 
     const TRun refused = RunProgram(restore + QStringList{QStringLiteral("--database"), copy});
 
-    user.write("quit;\n");
-    user.closeWriteChannel();
-    user.waitForFinished(30000);
+    user.SetConnected(false);
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.output.contains(QStringLiteral("está em uso"))) << refused.output.toStdString();
     EXPECT_TRUE(refused.errors.contains(QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!")));
