@@ -51,6 +51,7 @@ public:
     void Line(const QString& line) override
     {
         Out(line);
+        FLog.Flush();
         std::fflush(stdout);
     }
     void ReadOutput(TIBControlAndQueryService& service, const std::function<void(const QStringList&)>& seen) override
@@ -62,6 +63,8 @@ public:
             seen({line});
             Out(line);
         }
+        // Once per job: a verbose job has tens of thousands of lines.
+        FLog.Flush();
         std::fflush(stdout);
     }
     void Wait(int milliseconds) override { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
@@ -70,6 +73,7 @@ public:
     void Final(const QString& line, bool failed)
     {
         FLog.Line(line);
+        FLog.Flush();
         Print(failed ? stderr : stdout, line);
         std::fflush(failed ? stderr : stdout);
         if (failed) {
@@ -97,6 +101,7 @@ void CloseLog(TRunLogFile& log, int exitCode, const QElapsedTimer& elapsed, cons
     log.Line(QStringLiteral("Tempo decorrido: %1 s").arg(static_cast<double>(elapsed.elapsed()) / 1000.0, 0, 'f', 1));
     if (!file.isEmpty() && QFileInfo(file).isFile())
         log.Line(QStringLiteral("Tamanho de %1: %2 bytes").arg(file).arg(QFileInfo(file).size()));
+    log.Flush();
 }
 
 int RunBackup(const TCommandLine& command, TConsoleSink& sink, QString& file)

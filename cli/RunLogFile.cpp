@@ -54,5 +54,10 @@ void TRunLogFile::Line(const QString& line)
     if (!FFile.isOpen())
         return;
     FFile.write(line.toUtf8() + LogLineEnd());
-    FFile.flush();
+}
+
+void TRunLogFile::Flush()
+{
+    if (FFile.isOpen())
+        FFile.flush();
 }

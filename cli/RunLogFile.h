@@ -18,7 +18,9 @@ public:
     // The file's path, or why it could not be opened.
     QString Path() const { return FFile.fileName(); }
     QString Failure() const { return FFailure; }
+    // Adds a line; it reaches the file by the next Flush at the latest.
     void Line(const QString& line);
+    void Flush();
 
 private:
     bool OpenNew(const QString& path);

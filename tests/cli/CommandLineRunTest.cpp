@@ -23,6 +23,16 @@
 
 namespace {
 
+// Text as lines end on this machine, without the byte-order mark that starts
+// a log file on Windows.
+QString Text(const QByteArray& bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 struct TRun {
     int exitCode = -1;
     QString output;
@@ -44,8 +54,8 @@ TRun RunProgram(const QStringList& arguments, const QString& password = testserv
     EXPECT_TRUE(program.waitForFinished(300000));
     TRun run;
     run.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-    run.output = QString::fromUtf8(program.readAllStandardOutput());
-    run.errors = QString::fromUtf8(program.readAllStandardError());
+    run.output = Text(program.readAllStandardOutput());
+    run.errors = Text(program.readAllStandardError());
     return run;
 }
 
@@ -100,8 +110,7 @@ protected:
     {
         const QStringList logs = QDir(destination + QStringLiteral("logs")).entryList(QDir::Files);
         EXPECT_EQ(logs.size(), 1) << logs.join(u' ').toStdString();
-        return logs.isEmpty() ? QString()
-                              : QString::fromUtf8(ReadFile(destination + QStringLiteral("logs/") + logs.first()));
+        return logs.isEmpty() ? QString() : Text(ReadFile(destination + QStringLiteral("logs/") + logs.first()));
     }
 
     QStringList FilesIn(const QString& path) const { return QDir(path).entryList(QDir::Files, QDir::Name); }
@@ -143,7 +152,7 @@ TEST_F(CommandLineRunTest, AScheduledRunMakesAProvedBackupAndItsLog)
     const TRun quiet = RunProgram(Backup({QStringLiteral("--quiet"), QStringLiteral("--log"), folder + "q.log"}));
     ASSERT_EQ(quiet.exitCode, 0) << quiet.errors.toStdString();
     EXPECT_EQ(quiet.output, QStringLiteral("Backup realizado com sucesso !!! ") + todays + u'\n');
-    EXPECT_TRUE(QString::fromUtf8(ReadFile(folder + "q.log")).contains(QLatin1String("gbak:")));
+    EXPECT_TRUE(Text(ReadFile(folder + "q.log")).contains(QLatin1String("gbak:")));
 }
 
 TEST_F(CommandLineRunTest, KeepingThreeAfterFiveDaysLeavesTheNewestThree)
@@ -232,7 +241,7 @@ TEST_F(CommandLineRunTest, FailuresLeaveTheMorningsBackupAndEndWithOne)
         EXPECT_EQ(ReadFile(todays), QByteArray("this morning's backup"));
         EXPECT_EQ(FilesIn(destination), QStringList{QFileInfo(todays).fileName()});
         EXPECT_TRUE(run.errors.contains(QString::fromLatin1(failure.says))) << run.errors.toStdString();
-        const QString log = QString::fromUtf8(ReadFile(logFile));
+        const QString log = Text(ReadFile(logFile));
         EXPECT_TRUE(log.contains(run.errors.trimmed())) << log.toStdString();
         EXPECT_TRUE(log.contains(QStringLiteral("Resultado: código de saída 1")));
     }

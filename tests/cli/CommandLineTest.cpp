@@ -3,6 +3,7 @@
 // unusable.
 
 #include "cli/CommandLine.h"
+#include "core/AppPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,7 +103,7 @@ TEST(CommandLineTest, WhatIsLeftOutIsWhatTheWindowStartsWith)
         QString());
     EXPECT_EQ(command.password, QStringLiteral("s3nh@ com espaço"));
     EXPECT_EQ(command.keep, 7);
-    EXPECT_EQ(command.destination, QDir::toNativeSeparators(folder.filePath(QStringLiteral("bk"))) + u'/');
+    EXPECT_EQ(command.destination, QDir::toNativeSeparators(folder.filePath(QStringLiteral("bk"))) + PathSeparator());
     qunsetenv("ZUR_PASSWORD");
 
     // The site configuration's database folder gives the database path.
@@ -111,7 +112,8 @@ TEST(CommandLineTest, WhatIsLeftOutIsWhatTheWindowStartsWith)
     config.write("[ZUR]\nSO_Servidor=LINUX\nCaminho_Base_Dados=/srv/qrt/\n");
     config.close();
     ASSERT_EQ(ParseCommandLine(Args({"--backup"}), program, command), QString());
-    EXPECT_EQ(command.database, QStringLiteral("/srv/qrt/DADOS/DADOS.FDB"));
+    // (A server on this machine: the folder ends in this machine's separator.)
+    EXPECT_EQ(command.database, QStringLiteral("/srv/qrt/DADOS") + PathSeparator() + QStringLiteral("DADOS.FDB"));
     ASSERT_EQ(ParseCommandLine(Args({"--backup", "--database", "/outra/X.FDB"}), program, command), QString());
     EXPECT_EQ(command.database, QStringLiteral("/outra/X.FDB"));
 }
