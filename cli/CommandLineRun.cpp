@@ -33,9 +33,11 @@ const QString KeepFailedText = QStringLiteral("O backup %1 está verificado e no
 const QString RestoreFailedText = QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!");
 const QString RestoreSucceededText = QStringLiteral("Backup Restaurado com Sucesso !!! %1");
 
-void Print(std::FILE* stream, const QString& text)
+// A line (or a server's message of several) with its line ends as "\n",
+// which a Windows stream in text mode turns into its own.
+void Print(std::FILE* stream, QString text)
 {
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = text.replace(QLatin1String("\r\n"), QLatin1String("\n")).toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fputc('\n', stream);
 }
