@@ -1,5 +1,7 @@
-// The program entry: the application with its title, the one window, and the
-// report of a failure that keeps the window from being created.
+// The program entry: with a switch of the command line (zur --backup, zur
+// --help...) a run without the window, whose exit code is the outcome;
+// otherwise the application with its title, the one window, and the report
+// of a failure that keeps the window from being created.
 //
 // Test hook: with the environment variable ZUR_REPORT_TO_STDERR=1, the
 // start-up failure report ("Application Error") is written to the standard
@@ -7,17 +9,37 @@
 // shown in a message box, so that a test can start the program as a process
 // and read the report without a box that waits for the operator.
 
+#include "cli/CommandLine.h"
+#include "cli/CommandLineRun.h"
 #include "ibclient/Errors.h"
 #include "window/BackupRestore.h"
 #include "window/ErrorReport.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 
 #include <exception>
 #include <memory>
 
+namespace {
+
+bool CommandLineRun(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return IsCommandLineRun(arguments);
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    if (CommandLineRun(argc, argv)) {
+        // No display, no window system: a scheduled run has neither.
+        QCoreApplication application(argc, argv);
+        return RunCommandLine(QCoreApplication::arguments());
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationDisplayName(ApplicationTitle);
 

@@ -2,15 +2,17 @@
 # A folder is one target and the prefix of its includes; a layer includes its
 # own folder and the layers it names here, never one above it. The layers
 # without widgets include no header of Qt's Gui or Widgets modules.
-set(ZUR_LAYERS ibclient core runs logview window app)
+set(ZUR_LAYERS ibclient core runs cli logview window app)
 set(ZUR_LAYER_ibclient ibclient)
 set(ZUR_LAYER_core ibclient core)
 set(ZUR_LAYER_runs ibclient core runs)
+# The command line runs the roads without the window.
+set(ZUR_LAYER_cli ibclient core runs cli)
 # The log box is a widget of its own: it knows nothing of this program.
 set(ZUR_LAYER_logview logview)
 set(ZUR_LAYER_window ibclient core runs logview window)
-set(ZUR_LAYER_app ibclient core runs logview window)
-set(ZUR_LAYERS_WITHOUT_WIDGETS ibclient core runs)
+set(ZUR_LAYER_app ibclient core runs cli logview window)
+set(ZUR_LAYERS_WITHOUT_WIDGETS ibclient core runs cli)
 
 # zur_platform_sources(<variable>): the folder's sources, with the files of the
 # other platform left out. A concern's platform part lives in a file ending in

@@ -148,13 +148,6 @@ private:
     // The same for a run's handler, which is not entered while a run is in progress.
     void EnterRun(void (TfrmPrincipal::*handler)());
     void ClearCatalogue();
-    // Runs.cpp: restores a backup just written into a scratch database beside
-    // the database it was made of, with the options of a restore, and drops
-    // it; the reason it did not restore completely, or empty when it did.
-    // Proves the backup by restoring it into a scratch database of the run
-    // beside the database. The failure's text, empty when proved.
-    QString ProveBackup(const TDatabaseLogin& login, const QString& backupFile, const QString& database, int pageSize,
-        const QString& runMark);
     void AddCatalogueEntry(const QString& text, const QString& path);
 
     TPlacedControls FPlaced;

@@ -12,6 +12,7 @@
 #include "logview/LogFeed.h"
 #include "logview/LogView.h"
 #include "runs/ArchiveRestore.h"
+#include "runs/BackupRoad.h"
 #include "runs/FeedOutput.h"
 #include "runs/OutputReader.h"
 #include "runs/RestoreRoad.h"
@@ -54,16 +55,6 @@ const QString BackupSucceededText = QStringLiteral("Backup realizado com sucesso
 // The restore run's texts.
 const QString RestoreFailedText = QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!");
 const QString RestoreSucceededText = QStringLiteral("Backup Restaurado com Sucesso !!!");
-
-// The proof of a backup.
-const QString ProvingBackupLine = QStringLiteral("Verificando o backup: restaurando-o numa base de teste...");
-const QString WrittenBackupIncompleteText
-    = QStringLiteral("O backup gravado está incompleto: a restauração de teste parou antes do fim.");
-const QString NotCheckedHereLine
-    = QStringLiteral("O servidor gravou o backup %1 fora deste computador: o arquivo não pôde ser verificado aqui.");
-const QString NotRenamedText = QStringLiteral("O backup foi verificado, mas não pôde receber o nome %1: %2");
-const QString LeftPartialLine
-    = QStringLiteral("Encontrado o backup parcial %1, deixado por uma execução interrompida: removido.");
 
 // A run's log with the run's way of writing into it: the backup log appends
 // lines; the restore log moves the caret to the end of the text first, so
@@ -148,18 +139,6 @@ private:
     const TRunLog& FLog;
 };
 
-// Attaches the service; a failure is put into the log in the server's words
-// and then leaves the run as before, for the top-level error report.
-void AttachLogged(TIBCustomService& service, const TRunLog& log)
-{
-    try {
-        service.Attach();
-    } catch (const Exception& failure) {
-        log.Line(failure.Message());
-        throw;
-    }
-}
-
 // The one line of a file list.
 void NameFile(TStringList& list, const QString& path)
 {
@@ -212,101 +191,25 @@ void TfrmPrincipal::btnBackupClick()
     const QString database = edCaminho->text();
     const TDatabaseLogin login{BackupServiceTarget(edServidor->text()), edUsuario->text(), edSenha->text()};
     const QString backupFile = BackupFileName(ProgramDirectory(), database, Today());
-    const QString runMark = NewRunMark();
-    // A server on this machine writes the new backup under a name of this
-    // run's own until the backup has proved itself; an older file of the
-    // final name stays as it was until then.
-    const bool seenHere = ServerIsThisMachine(login.target);
-    const QString written = seenHere ? PartialBackupName(backupFile, runMark) : backupFile;
     const TRunLog log(*this, *mmBackup, TRunLog::Append);
-    int pageSize = 0;
+    TBackupOutcome outcome;
     {
-        // 2. From here on every way out passes through the clean-up of step
-        // 12: the service detached, then the default cursor.
+        // 2. From here on every way out passes through the road's clean-up:
+        // the service detached, then the default cursor.
         TBusyCursor hourGlass;
-        TDetachOnExit cleanUp(*dbBackup);
         // 3.
         UpdateNow();
         mmBackup->setFocus();
-        // 4.
-        AppendLogLine(*mmBackup, QStringLiteral("Aguarde... Conectando ao servidor..."));
-        AppendLogLine(*mmBackup, QStringLiteral("Verificando permissão..."));
-        AppendLogLine(*mmBackup, QStringLiteral("Iniciando Backup..."));
-        // 5.
-        if (login.target.tcp) {
-            dbBackup->SetServerName(login.target.serverName);
-            dbBackup->SetProtocol(TCP);
-        } else {
-            dbBackup->SetProtocol(Local);
-        }
-        // 6.
-        dbBackup->Params().Clear();
-        dbBackup->Params().SetValue(QStringLiteral("user_name"), login.user);
-        dbBackup->Params().SetValue(QStringLiteral("password"), login.password);
-        // 7.
-        dbBackup->SetLoginPrompt(false);
-        dbBackup->SetOptions({});
-        // 8.
-        NameFile(dbBackup->BackupFile(), written);
-        // 9.
-        dbBackup->SetDatabaseName(database);
-        dbBackup->SetVerbose(true);
-        QString failure = PathRefusal({written, ScratchDatabasePath(database, runMark)});
-        // One run at a time on a backup name, and on the database beside
-        // which the backup proves itself.
-        const TRunLock backupLock(BackupLockPath(backupFile));
-        const TRunLock databaseLock(DatabaseLockPath(login, database));
-        if (failure.isEmpty())
-            failure = LockRefusal(backupLock, backupFile);
-        if (failure.isEmpty())
-            failure = LockRefusal(databaseLock, database);
-        if (failure.isEmpty() && seenHere) {
-            // A partial backup of an interrupted run of this name is nobody's.
-            for (const QString& partial : PartialBackupsOf(backupFile)) {
-                if (QFile::remove(partial))
-                    log.Line(LeftPartialLine.arg(partial));
-            }
-        }
-        if (failure.isEmpty()) {
-            // 10. A failed attach leaves the run for the top-level error report.
-            AttachLogged(*dbBackup, log);
-            // 11.
-            try {
-                dbBackup->ServiceStart();
-                ReadOutput(*dbBackup, *mmBackup, log.Writer());
-            } catch (const Exception& error) {
-                failure = error.Message();
-            }
-            // 12.
-            cleanUp.Now();
-        }
-        // The output's end does not prove the backup: it is good once it
-        // has restored completely.
-        if (failure.isEmpty()) {
-            if (!seenHere)
-                log.Line(NotCheckedHereLine.arg(backupFile));
-            pageSize = RestorePageSize(DatabasePageSizeAt(login, database));
-            if (pageSize == 0 && seenHere)
-                pageSize = RestorePageSize(BackupPageSize(written));
-            failure = ProveBackup(login, written, database, pageSize, runMark);
-        }
-        if (failure.isEmpty() && seenHere) {
-            const QString reason = ReplaceFile(written, backupFile);
-            if (!reason.isEmpty())
-                failure = NotRenamedText.arg(backupFile, reason);
-        }
-        if (!failure.isEmpty()) {
-            // The backup's own file goes; an older one of its final name stays.
-            // (A name of this run's own: never another run's file.)
-            if (seenHere)
-                QFile::remove(written);
-            log.Line(failure);
-            ShowMessageBox(BackupFailedText + TwoCarriageReturns + QStringLiteral("Erro:") + failure, AttentionCaption,
-                TMessageKind::Warning);
+        // 4.-12. A failed attach leaves the run for the top-level error report.
+        TWindowSink sink(log);
+        outcome = RunBackupRoad({login, database, backupFile, NewRunMark()}, *dbBackup, *dbRestore, sink);
+        if (!outcome.proved) {
+            ShowMessageBox(BackupFailedText + TwoCarriageReturns + QStringLiteral("Erro:") + outcome.failure,
+                AttentionCaption, TMessageKind::Warning);
             return;
         }
     }
-    FProvenBackup = {backupFile, FileStamp(backupFile), login.target, database, pageSize};
+    FProvenBackup = {backupFile, FileStamp(backupFile), login.target, database, outcome.pageSize};
     // 13.1
     AppendLogLine(*mmBackup, QStringLiteral("Finalizando Backup..."));
     // 13.2
@@ -320,27 +223,6 @@ void TfrmPrincipal::btnBackupClick()
     btnBackup->setEnabled(false);
     // 13.6
     PageControl1->setCurrentWidget(Restore);
-}
-
-QString TfrmPrincipal::ProveBackup(const TDatabaseLogin& login, const QString& backupFile, const QString& database,
-    int pageSize, const QString& runMark)
-{
-    const TRunLog log(*this, *mmBackup, TRunLog::Append);
-    TWindowSink sink(log);
-    const QString scratch = ScratchDatabasePath(database, runMark);
-    SetUpRestore(*dbRestore, login, backupFile, scratch, pageSize);
-    dbRestore->SetActive(false);
-    try {
-        dbRestore->Attach();
-    } catch (const Exception& failure) {
-        return failure.Message();
-    }
-    log.Line(ProvingBackupLine);
-    const TScratchGuard dropped(sink, login, scratch);
-    const TRestoreResult proof = RestoreAndCheck(*dbRestore, sink, login);
-    if (!proof.online)
-        return proof.backupIncomplete ? WrittenBackupIncompleteText : proof.reason;
-    return QString();
 }
 
 void TfrmPrincipal::btnRestoreClick()

@@ -1,0 +1,6 @@
+#include "cli/EventLog.h"
+
+QString ReportFailureEvent(const QString&)
+{
+    return QString();
+}

@@ -1,0 +1,378 @@
+// The program's command line as a scheduler starts it: the executable as a
+// process of its own, with no display, no terminal and its standard input
+// closed, against the private server. Its exit code, its lines, its log file,
+// and what it leaves in the backup folder.
+
+#include "SmallVolume.h"
+#include "TestServer.h"
+
+#include "core/AppPaths.h"
+#include "core/BackupFile.h"
+#include "core/RunLock.h"
+#include "ibclient/Database.h"
+#include "ibclient/StringList.h"
+#include "runs/RestoreRoad.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Text as lines end on this machine, without the byte-order mark that starts
+// a log file on Windows.
+QString Text(const QByteArray& bytes)
+{
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+struct TRun {
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+// Runs the program with arguments, as the Task Scheduler or cron would.
+TRun RunProgram(const QStringList& arguments, const QString& password = testserver::Password())
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("ZUR_PASSWORD"), password);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setStandardInputFile(QProcess::nullDevice());
+    program.start(QStringLiteral(ZUR_EXECUTABLE), arguments);
+    EXPECT_TRUE(program.waitForStarted());
+    EXPECT_TRUE(program.waitForFinished(300000));
+    TRun run;
+    run.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+    run.output = Text(program.readAllStandardOutput());
+    run.errors = Text(program.readAllStandardError());
+    return run;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QString Rows(const QString& table, int rows)
+{
+    return QStringLiteral("create table %1 (ID integer, NAME varchar(40));\ncommit;\nset term ^ ;\n"
+                          "execute block as declare i integer = 0; begin while (i < %2) do begin\n"
+                          "insert into %1 values (:i, 'linha ' || :i); i = i + 1; end end^\nset term ; ^\n")
+        .arg(table)
+        .arg(rows);
+}
+
+QString Stamp(const QDate& date)
+{
+    return date.toString(QStringLiteral("yyyyMMdd"));
+}
+
+class CommandLineRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = testserver::NewFolder(QStringLiteral("cli-") + QString::fromLatin1(info->name()));
+        database = folder + QStringLiteral("DADOS.FDB");
+        destination = folder + QStringLiteral("backups") + PathSeparator();
+        QDir().mkpath(destination);
+        todays = destination + QStringLiteral("DADOS") + Stamp(QDate::currentDate()) + QStringLiteral(".BKP");
+    }
+
+    QStringList Backup(const QStringList& more = {}) const
+    {
+        return QStringList{QStringLiteral("--backup"), QStringLiteral("--server"), testserver::ServerText(),
+                   QStringLiteral("--database"), database, QStringLiteral("--dest"), destination}
+        + more;
+    }
+
+    // The one log file of the run in the default folder.
+    QString LogText() const
+    {
+        const QStringList logs = QDir(destination + QStringLiteral("logs")).entryList(QDir::Files);
+        EXPECT_EQ(logs.size(), 1) << logs.join(u' ').toStdString();
+        return logs.isEmpty() ? QString() : Text(ReadFile(destination + QStringLiteral("logs/") + logs.first()));
+    }
+
+    QStringList FilesIn(const QString& path) const { return QDir(path).entryList(QDir::Files, QDir::Name); }
+
+    QString folder;
+    QString database;
+    QString destination;
+    QString todays;
+};
+
+} // namespace
+
+TEST_F(CommandLineRunTest, AScheduledRunMakesAProvedBackupAndItsLog)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("CLIENTES"), 500));
+
+    const TRun run = RunProgram(Backup());
+
+    ASSERT_EQ(run.exitCode, 0) << run.output.toStdString() << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
+    EXPECT_EQ(FilesIn(destination), QStringList{QFileInfo(todays).fileName()});
+    EXPECT_GT(QFileInfo(todays).size(), 0);
+    // The lines as the window's log shows them: the server's own, and the proof.
+    EXPECT_TRUE(run.output.startsWith(QStringLiteral("Aguarde... Conectando ao servidor...\n")));
+    EXPECT_TRUE(run.output.contains(QLatin1String("gbak:    writing data for table CLIENTES")));
+    EXPECT_TRUE(run.output.contains(QStringLiteral("Verificando o backup: restaurando-o numa base de teste...")));
+    EXPECT_TRUE(run.output.trimmed().endsWith(QStringLiteral("Backup realizado com sucesso !!! ") + todays));
+    // The log holds the same lines, then the outcome, the time and the size.
+    const QString log = LogText();
+    EXPECT_TRUE(log.startsWith(run.output.left(run.output.indexOf(u'\n'))));
+    EXPECT_TRUE(log.contains(QLatin1String("gbak:    writing data for table CLIENTES")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Resultado: código de saída 0")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Tempo decorrido: ")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Tamanho de %1: %2 bytes").arg(todays).arg(QFileInfo(todays).size())));
+    // No scratch database of the proof is left beside the database.
+    EXPECT_EQ(FilesIn(folder), QStringList{QStringLiteral("DADOS.FDB")});
+
+    // Quiet: the final line alone.
+    const TRun quiet = RunProgram(Backup({QStringLiteral("--quiet"), QStringLiteral("--log"), folder + "q.log"}));
+    ASSERT_EQ(quiet.exitCode, 0) << quiet.errors.toStdString();
+    EXPECT_EQ(quiet.output, QStringLiteral("Backup realizado com sucesso !!! ") + todays + u'\n');
+    EXPECT_TRUE(Text(ReadFile(folder + "q.log")).contains(QLatin1String("gbak:")));
+}
+
+TEST_F(CommandLineRunTest, KeepingThreeAfterFiveDaysLeavesTheNewestThree)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("CLIENTES"), 10));
+    const QDate today = QDate::currentDate();
+    for (int day = 1; day <= 5; ++day)
+        WriteFile(destination + QStringLiteral("DADOS") + Stamp(today.addDays(-day)) + QStringLiteral(".BKP"), "old");
+    const QStringList untouched
+        = {QStringLiteral("OUTRA") + Stamp(today.addDays(-9)) + QStringLiteral(".BKP"), QStringLiteral("notas.txt")};
+    for (const QString& name : untouched)
+        WriteFile(destination + name, "other");
+
+    const TRun run = RunProgram(Backup({QStringLiteral("--keep"), QStringLiteral("3")}));
+
+    ASSERT_EQ(run.exitCode, 0) << run.output.toStdString() << run.errors.toStdString();
+    QStringList expected = untouched
+        + QStringList{QFileInfo(todays).fileName(), QStringLiteral("DADOS") + Stamp(today.addDays(-1)) + ".BKP",
+            QStringLiteral("DADOS") + Stamp(today.addDays(-2)) + ".BKP"};
+    expected.sort();
+    EXPECT_EQ(FilesIn(destination), expected);
+    const QString log = LogText();
+    for (int day = 3; day <= 5; ++day)
+        EXPECT_TRUE(log.contains(QStringLiteral("Backup antigo removido (--keep 3): ") + destination + "DADOS"
+            + Stamp(today.addDays(-day)) + ".BKP"))
+            << day;
+}
+
+// An old backup that cannot go: the new one is proved and in place, and the
+// exit code says that something after it failed.
+TEST_F(CommandLineRunTest, AnOldBackupThatCannotGoEndsWithThree)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("CLIENTES"), 10));
+    const QDate today = QDate::currentDate();
+    const QString stuck = destination + QStringLiteral("DADOS") + Stamp(today.addDays(-2)) + QStringLiteral(".BKP");
+    const QString goes = destination + QStringLiteral("DADOS") + Stamp(today.addDays(-1)) + QStringLiteral(".BKP");
+    WriteFile(stuck, "old");
+    WriteFile(goes, "old");
+    // Not even root removes an immutable file.
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), stuck}) != 0)
+        GTEST_SKIP() << "no immutable files here";
+
+    const TRun run = RunProgram(Backup({QStringLiteral("--keep"), QStringLiteral("1")}));
+
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), stuck});
+    EXPECT_EQ(run.exitCode, 3) << run.output.toStdString() << run.errors.toStdString();
+    EXPECT_TRUE(QFileInfo(todays).size() > 0);
+    EXPECT_FALSE(QFile::exists(goes));
+    EXPECT_TRUE(run.output.contains(QStringLiteral("O backup antigo %1 não pôde ser removido").arg(stuck)));
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("está verificado e no lugar"))) << run.errors.toStdString();
+    EXPECT_TRUE(LogText().contains(QStringLiteral("Resultado: código de saída 3")));
+}
+
+// Each failure leaves this morning's backup as it was, says so on standard
+// error and in the log, and ends with exit code 1.
+TEST_F(CommandLineRunTest, FailuresLeaveTheMorningsBackupAndEndWithOne)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("CLIENTES"), 10));
+    // A port beside the server's, where nothing listens.
+    const int downPort = QStringView(testserver::ServerText()).mid(10).chopped(1).toInt() + 711;
+    WriteFile(folder + QStringLiteral("bloqueio"), "a file, not a folder");
+    struct TCase {
+        const char* name;
+        QStringList more;
+        QString password;
+        const char* says;
+    };
+    const std::vector<TCase> cases = {
+        {"wrong password", {}, QStringLiteral("errada"), "Your user name and password are not defined"},
+        {"server down", {QStringLiteral("--server"), QStringLiteral("localhost/%1:").arg(downPort)},
+            testserver::Password(), "Unable to complete network request"},
+        {"database missing", {QStringLiteral("--database"), folder + QStringLiteral("NENHUMA.FDB")},
+            testserver::Password(), "NENHUMA.FDB"},
+        {"destination not writable", {QStringLiteral("--dest"), folder + QStringLiteral("bloqueio/sub/")},
+            testserver::Password(), "cannot open backup file"},
+    };
+    for (const TCase& failure : cases) {
+        SCOPED_TRACE(failure.name);
+        WriteFile(todays, "this morning's backup");
+        const QString logFile = folder + QString::fromLatin1(failure.name).replace(u' ', u'-') + ".log";
+
+        const TRun run
+            = RunProgram(Backup(failure.more + QStringList{QStringLiteral("--log"), logFile}), failure.password);
+
+        EXPECT_EQ(run.exitCode, 1) << run.output.toStdString() << run.errors.toStdString();
+        EXPECT_EQ(ReadFile(todays), QByteArray("this morning's backup"));
+        EXPECT_EQ(FilesIn(destination), QStringList{QFileInfo(todays).fileName()});
+        EXPECT_TRUE(run.errors.contains(QString::fromLatin1(failure.says))) << run.errors.toStdString();
+        const QString log = Text(ReadFile(logFile));
+        // The final line; standard error may say more (an event log that could not be written).
+        EXPECT_TRUE(log.contains(run.errors.section(u'\n', 0, 0))) << log.toStdString() << run.errors.toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral("Resultado: código de saída 1")));
+    }
+    EXPECT_EQ(FilesIn(folder).filter(QStringLiteral(".FDB")), QStringList{QStringLiteral("DADOS.FDB")});
+}
+
+TEST_F(CommandLineRunTest, AFullDiskLeavesTheMorningsBackup)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("GRANDE"), 60000));
+    ASSERT_EQ(RunProgram(Backup()).exitCode, 0);
+    const qint64 size = QFileInfo(todays).size();
+    const QByteArray morning = ReadFile(todays);
+    const QString small = folder + QStringLiteral("pequeno/");
+    // Room for this morning's backup and half another.
+    TSmallVolume volume(small, size * 3 / 2);
+    if (!volume.Mounted())
+        GTEST_SKIP() << "a tmpfs cannot be mounted here (the test needs root)";
+    const QString smallTodays = small + QFileInfo(todays).fileName();
+    WriteFile(smallTodays, morning);
+
+    const TRun run = RunProgram(
+        {QStringLiteral("--backup"), QStringLiteral("--server"), testserver::ServerText(), QStringLiteral("--database"),
+            database, QStringLiteral("--dest"), small, QStringLiteral("--log"), folder + QStringLiteral("cheio.log")});
+
+    EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
+    EXPECT_TRUE(run.errors.contains(QLatin1String("free disk space exhausted"))) << run.errors.toStdString();
+    EXPECT_EQ(ReadFile(smallTodays), morning);
+    EXPECT_EQ(FilesIn(small), QStringList{QFileInfo(todays).fileName()});
+}
+
+TEST_F(CommandLineRunTest, UnusableCommandLinesEndWithTwoAndTryNothing)
+{
+    for (const QStringList& more :
+        {QStringList{QStringLiteral("--frobnicate")}, QStringList{QStringLiteral("--keep"), QStringLiteral("0")},
+            QStringList{QStringLiteral("--keep"), QStringLiteral("x")}}) {
+        SCOPED_TRACE(more.join(u' ').toStdString());
+        // No database at all: a run that tried anything would fail otherwise.
+        const TRun run = RunProgram(Backup(more));
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.output.isEmpty());
+        EXPECT_TRUE(run.errors.contains(QLatin1String("zur --help")));
+        EXPECT_TRUE(QDir(destination).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+    }
+    const TRun help = RunProgram({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.output.contains(QStringLiteral("Códigos de saída")));
+}
+
+TEST_F(CommandLineRunTest, ASecondRunOfTheSameDatabaseRefusesAndTouchesNothing)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("CLIENTES"), 10));
+    WriteFile(todays, "this morning's backup");
+    {
+        // Another run (a window or a scheduled one) at work on the database.
+        const TDatabaseLogin login{
+            BackupServiceTarget(testserver::ServerText()), testserver::User(), testserver::Password()};
+        const TRunLock other(DatabaseLockPath(login, database));
+        ASSERT_TRUE(other.Held());
+
+        const TRun run = RunProgram(Backup());
+
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.errors.contains(QStringLiteral("Outra execução do programa está trabalhando com ") + database))
+            << run.errors.toStdString();
+        EXPECT_EQ(ReadFile(todays), QByteArray("this morning's backup"));
+        EXPECT_EQ(FilesIn(destination), QStringList{QFileInfo(todays).fileName()});
+    }
+    // The other run gone, the next one goes through.
+    const TRun next = RunProgram(Backup());
+    EXPECT_EQ(next.exitCode, 0) << next.errors.toStdString();
+    EXPECT_NE(ReadFile(todays), QByteArray("this morning's backup"));
+}
+
+TEST_F(CommandLineRunTest, TwoRunsAtOnceOneSucceedsAndNothingIsLost)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("GRANDE"), 200000));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.insert(QStringLiteral("ZUR_PASSWORD"), testserver::Password());
+    QProcess first;
+    QProcess second;
+    for (QProcess* program : {&first, &second}) {
+        program->setProcessEnvironment(environment);
+        program->setStandardInputFile(QProcess::nullDevice());
+        program->start(QStringLiteral(ZUR_EXECUTABLE), Backup({QStringLiteral("--quiet")}));
+    }
+    ASSERT_TRUE(first.waitForFinished(300000));
+    ASSERT_TRUE(second.waitForFinished(300000));
+    const QList<int> codes = {first.exitCode(), second.exitCode()};
+    // Both may go through one after the other; never two at once, never both failing.
+    EXPECT_TRUE(codes.contains(0)) << codes[0] << " " << codes[1];
+    for (QProcess* program : {&first, &second}) {
+        if (program->exitCode() != 0) {
+            EXPECT_TRUE(QString::fromUtf8(program->readAllStandardError()).contains(QStringLiteral("Outra execução")));
+        }
+    }
+    EXPECT_EQ(FilesIn(destination), QStringList{QFileInfo(todays).fileName()});
+    EXPECT_EQ(testserver::CountRows(database, QStringLiteral("GRANDE")), 200000);
+}
+
+TEST_F(CommandLineRunTest, ARestoreFollowsTheRestoreRoadAndRefusesADatabaseInUse)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("CLIENTES"), 25));
+    ASSERT_EQ(RunProgram(Backup()).exitCode, 0);
+    const QString copy = folder + QStringLiteral("COPIA.FDB");
+    const QStringList restore
+        = {QStringLiteral("--restore"), todays, QStringLiteral("--server"), testserver::ServerText()};
+
+    const TRun made = RunProgram(restore + QStringList{QStringLiteral("--database"), copy});
+    ASSERT_EQ(made.exitCode, 0) << made.output.toStdString() << made.errors.toStdString();
+    EXPECT_TRUE(made.output.contains(QStringLiteral("Backup Restaurado com Sucesso !!! ") + copy));
+    EXPECT_EQ(testserver::CountRows(copy, QStringLiteral("CLIENTES")), 25);
+    // Its log lies beside the backup it restored, with the backup's own.
+    EXPECT_EQ(QDir(destination + QStringLiteral("logs")).entryList(QDir::Files).size(), 2);
+
+    // Someone works in the database: the restore is refused, the rows stay.
+    testserver::IsqlOn(copy, QStringLiteral("delete from CLIENTES where ID >= 20; commit;"));
+    TIBDatabase user;
+    user.SetLoginPrompt(false);
+    user.Params().Add(QStringLiteral("User_Name=") + testserver::User());
+    user.Params().Add(QStringLiteral("Password=") + testserver::Password());
+    user.SetDatabaseName(testserver::ServerText() + copy);
+    user.SetConnected(true);
+
+    const TRun refused = RunProgram(restore + QStringList{QStringLiteral("--database"), copy});
+
+    user.SetConnected(false);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.output.contains(QStringLiteral("está em uso"))) << refused.output.toStdString();
+    EXPECT_TRUE(refused.errors.contains(QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!")));
+    EXPECT_EQ(testserver::CountRows(copy, QStringLiteral("CLIENTES")), 20);
+}
