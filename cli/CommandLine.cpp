@@ -111,6 +111,8 @@ QString ParseCommandLine(const QStringList& arguments, const QString& programDir
             help = true;
         else if (name == QLatin1String("quiet"))
             command.quiet = true;
+        else if (name == QLatin1String("zip"))
+            command.zip = true;
         else if (name == QLatin1String("server"))
             server = value;
         else if (name == QLatin1String("database"))
@@ -144,6 +146,8 @@ QString ParseCommandLine(const QStringList& arguments, const QString& programDir
         if (restore)
             return QStringLiteral("--keep vale só para --backup.");
     }
+    if (restore && command.zip)
+        return QStringLiteral("--zip vale só para --backup.");
     if (restore && !destination.isEmpty())
         return QStringLiteral("--dest vale só para --backup.");
     if (restore && !QFileInfo(command.backupFile).isFile())
@@ -186,7 +190,7 @@ QString CommandLineHelp()
     return QStringLiteral(
         "Z.U.R. - Assistente de Backup, pela linha de comando (sem janela):\n"
         "\n"
-        "  zur --backup  [opções] [--dest PASTA] [--keep N]\n"
+        "  zur --backup  [opções] [--dest PASTA] [--keep N] [--zip]\n"
         "  zur --restore BACKUP [opções]\n"
         "\n"
         "  --backup             faz o backup da base de dados, verifica-o restaurando-o numa base\n"
@@ -202,7 +206,10 @@ QString CommandLineHelp()
         "                       vai na linha de comando.\n"
         "  --dest PASTA         onde o backup é gravado (padrão: a pasta do programa)\n"
         "  --keep N             depois de um backup verificado, apaga os backups mais antigos desta\n"
-        "                       base nesta pasta além dos N mais novos (N de 1 em diante)\n"
+        "                       base nesta pasta além dos N mais novos (N de 1 em diante); um\n"
+        "                       backup e o seu arquivo compactado contam como um\n"
+        "  --zip                depois de um backup verificado, grava também ZURBASEaaaammdd.ZIP\n"
+        "                       com ele, ao lado do backup\n"
         "  --log ARQUIVO        o registro desta execução (padrão: logs/ZUR-BASE-aaaammdd-hhmmss.log\n"
         "                       ao lado dos backups)\n"
         "  --quiet              só a última linha e os erros\n"
@@ -215,5 +222,5 @@ QString CommandLineHelp()
         "  1  falhou; nada foi alterado além dos arquivos parciais da própria execução\n"
         "  2  a linha de comando ou a configuração não pôde ser usada; nada foi tentado\n"
         "  3  o backup está verificado e no lugar, mas algo depois dele falhou\n"
-        "     (um backup antigo não pôde ser apagado)\n");
+        "     (um backup antigo não pôde ser apagado, ou o arquivo compactado não pôde ser gravado)\n");
 }

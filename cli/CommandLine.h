@@ -3,7 +3,7 @@
 // for the system's scheduler and for administrators' scripts.
 //
 //   zur --backup  [--server TEXT] [--database PATH] [--user NAME]
-//                 [--password-file FILE] [--dest FOLDER] [--keep N] [--log FILE] [--quiet]
+//                 [--password-file FILE] [--dest FOLDER] [--keep N] [--zip] [--log FILE] [--quiet]
 //   zur --restore BACKUP [--server TEXT] [--database PATH] [--user NAME]
 //                 [--password-file FILE] [--log FILE] [--quiet]
 //
@@ -35,6 +35,8 @@ struct TCommandLine {
     QString backupFile;
     // Backups to keep; 0: none removed.
     int keep = 0;
+    // A compressed copy of the proved backup beside it (ZUR<base><date>.ZIP).
+    bool zip = false;
     // The log file; empty: the default name in the "logs" folder.
     QString logFile;
     bool quiet = false;

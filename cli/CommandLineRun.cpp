@@ -28,6 +28,9 @@ const QString DatabaseMissingText = QStringLiteral("Banco de Dados não encontra
 const QString ConnectionFailedText = QStringLiteral("Problema ao conectar no banco de dados! Mensagem original : %1");
 const QString BackupFailedText = QStringLiteral("Ocorreram problemas e o Backup não foi realizado! Erro: %1");
 const QString BackupSucceededText = QStringLiteral("Backup realizado com sucesso !!! %1");
+const QString ZipWrittenLine = QStringLiteral("Arquivo compactado gravado e conferido: %1");
+const QString ZipFailedText
+    = QStringLiteral("O backup %1 está verificado e no lugar, mas o arquivo compactado %2 não pôde ser gravado.");
 const QString KeepFailedText = QStringLiteral("O backup %1 está verificado e no lugar, mas um backup antigo não pôde "
                                               "ser removido.");
 const QString RestoreFailedText = QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!");
@@ -134,6 +137,18 @@ int RunBackup(const TCommandLine& command, TConsoleSink& sink, QString& file)
     }
     file = backupFile;
     sink.Line(QStringLiteral("Finalizando Backup..."));
+    // The compressed copy comes from the proved file; the backup stays
+    // whatever becomes of it.
+    if (command.zip) {
+        const QString archive = ArchiveFileName(command.destination, command.database, Today());
+        const QString notWritten = WriteBackupArchive(backupFile, archive);
+        if (!notWritten.isEmpty()) {
+            sink.Line(notWritten);
+            sink.Final(ZipFailedText.arg(backupFile, archive), true);
+            return ExitAfterwards;
+        }
+        sink.Line(ZipWrittenLine.arg(archive));
+    }
     bool keptAll = true;
     if (command.keep > 0) {
         keptAll = KeepNewestBackups(command.destination, command.database, command.keep, backupFile,

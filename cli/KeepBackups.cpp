@@ -18,28 +18,48 @@ const QString NotRemovedLine = QStringLiteral("O backup antigo %1 não pôde ser
 
 } // namespace
 
-QStringList BackupsOfDatabase(const QString& folder, const QString& database)
+namespace {
+
+// The date in name when it is prefix, eight digits of a real date and
+// suffix (in any letter case); an invalid date otherwise. The backups of a
+// database whose name goes on with digits do not match.
+QDate DateInName(const QString& name, const QString& prefix, const QString& suffix)
+{
+    if (name.size() != prefix.size() + 8 + suffix.size() || !name.startsWith(prefix, Qt::CaseInsensitive)
+        || !name.endsWith(suffix, Qt::CaseInsensitive))
+        return {};
+    const QString digits = name.mid(prefix.size(), 8);
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return {};
+    }
+    return QDate::fromString(digits, QStringLiteral("yyyyMMdd"));
+}
+
+// The dated files of database in folder: its backups, and with archives its
+// compressed backups as well; newest date first.
+std::vector<std::pair<QDate, QString>> DatedFiles(const QString& folder, const QString& database, bool archives)
 {
     const QString base = BackupBaseName(database);
     std::vector<std::pair<QDate, QString>> found;
     const QDir dir(folder);
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase)) {
-        // Exactly the base name, eight digits of a real date and ".BKP": the
-        // backups of a database whose name goes on with digits do not match.
-        if (name.size() != base.size() + 12 || !name.startsWith(base, Qt::CaseInsensitive)
-            || !name.endsWith(QLatin1String(".BKP"), Qt::CaseInsensitive))
-            continue;
-        const QString digits = name.mid(base.size(), 8);
-        bool allDigits = true;
-        for (const QChar c : digits)
-            allDigits = allDigits && c >= u'0' && c <= u'9';
-        const QDate date = QDate::fromString(digits, QStringLiteral("yyyyMMdd"));
-        if (allDigits && date.isValid())
+        QDate date = DateInName(name, base, QStringLiteral(".BKP"));
+        if (!date.isValid() && archives)
+            date = DateInName(name, QStringLiteral("ZUR") + base, QStringLiteral(".ZIP"));
+        if (date.isValid())
             found.emplace_back(date, folder + name);
     }
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    return found;
+}
+
+} // namespace
+
+QStringList BackupsOfDatabase(const QString& folder, const QString& database)
+{
     QStringList paths;
-    for (const auto& entry : found)
+    for (const auto& entry : DatedFiles(folder, database, false))
         paths << entry.second;
     return paths;
 }
@@ -47,20 +67,32 @@ QStringList BackupsOfDatabase(const QString& folder, const QString& database)
 bool KeepNewestBackups(const QString& folder, const QString& database, int keep, const QString& justMade,
     const std::function<void(const QString&)>& line)
 {
+    // A day's backup and its compressed copy count as one; the day of the
+    // file just made is the newest of those kept.
     const QFileInfo made(justMade);
-    QStringList older;
-    for (const QString& path : BackupsOfDatabase(folder, database)) {
-        if (QFileInfo(path) != made)
-            older << path;
+    std::vector<QDate> days;
+    QDate madeDay;
+    const auto files = DatedFiles(folder, database, true);
+    for (const auto& [date, path] : files) {
+        if (QFileInfo(path) == made)
+            madeDay = date;
     }
-    // The file just made is the newest of those kept.
+    if (madeDay.isValid())
+        days.push_back(madeDay);
+    for (const auto& entry : files) {
+        if (std::find(days.begin(), days.end(), entry.first) == days.end())
+            days.push_back(entry.first);
+    }
+    const std::vector<QDate> kept(days.begin(), days.begin() + std::min<std::size_t>(days.size(), keep));
     bool removedAll = true;
-    for (int i = std::max(keep - 1, 0); i < older.size(); ++i) {
-        QFile file(older[i]);
+    for (const auto& [date, path] : files) {
+        if (QFileInfo(path) == made || std::find(kept.begin(), kept.end(), date) != kept.end())
+            continue;
+        QFile file(path);
         if (file.remove()) {
-            line(RemovedLine.arg(keep).arg(older[i]));
+            line(RemovedLine.arg(keep).arg(path));
         } else {
-            line(NotRemovedLine.arg(older[i], file.errorString()));
+            line(NotRemovedLine.arg(path, file.errorString()));
             removedAll = false;
         }
     }

@@ -7,6 +7,7 @@
 #include "TestServer.h"
 
 #include "core/AppPaths.h"
+#include "core/BackupArchive.h"
 #include "core/BackupFile.h"
 #include "core/RunLock.h"
 #include "ibclient/Database.h"
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -180,6 +182,36 @@ TEST_F(CommandLineRunTest, KeepingThreeAfterFiveDaysLeavesTheNewestThree)
         EXPECT_TRUE(log.contains(QStringLiteral("Backup antigo removido (--keep 3): ") + destination + "DADOS"
             + Stamp(today.addDays(-day)) + ".BKP"))
             << day;
+}
+
+TEST_F(CommandLineRunTest, WithZipTheProvedBackupGetsACompressedCopyThatKeepCountsWithIt)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("CLIENTES"), 200));
+    const QDate today = QDate::currentDate();
+    // Two earlier days, each a backup and its compressed copy.
+    for (int day = 1; day <= 2; ++day) {
+        WriteFile(destination + QStringLiteral("DADOS") + Stamp(today.addDays(-day)) + QStringLiteral(".BKP"), "old");
+        WriteFile(
+            destination + QStringLiteral("ZURDADOS") + Stamp(today.addDays(-day)) + QStringLiteral(".ZIP"), "old");
+    }
+
+    const TRun run = RunProgram(Backup({QStringLiteral("--zip"), QStringLiteral("--keep"), QStringLiteral("2")}));
+
+    ASSERT_EQ(run.exitCode, 0) << run.output.toStdString() << run.errors.toStdString();
+    const QString archive = destination + QStringLiteral("ZURDADOS") + Stamp(today) + QStringLiteral(".ZIP");
+    EXPECT_TRUE(run.output.contains(QStringLiteral("Arquivo compactado gravado e conferido: ") + archive));
+    // The archive holds the proved backup, byte for byte.
+    QTemporaryDir out;
+    const TExtraction extraction = ExtractBackup(archive, out.path() + QDir::separator());
+    ASSERT_EQ(extraction.refusal, QString());
+    EXPECT_EQ(extraction.entry, QFileInfo(todays).fileName());
+    EXPECT_EQ(ReadFile(extraction.file.Path()), ReadFile(todays));
+    // Today's pair and yesterday's stay; the day before goes, both files.
+    QStringList expected = {QFileInfo(todays).fileName(), QFileInfo(archive).fileName(),
+        QStringLiteral("DADOS") + Stamp(today.addDays(-1)) + ".BKP",
+        QStringLiteral("ZURDADOS") + Stamp(today.addDays(-1)) + ".ZIP"};
+    expected.sort();
+    EXPECT_EQ(FilesIn(destination), expected);
 }
 
 // An old backup that cannot go: the new one is proved and in place, and the

@@ -66,3 +66,23 @@ TEST(KeepBackupsTest, TheNewestStayAndOtherFilesAreNotTouched)
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("DADOS20261205.BKP")));
     EXPECT_EQ(lines.size(), 2);
 }
+
+TEST(KeepBackupsTest, ADaysBackupAndItsCompressedCopyCountAsOne)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    for (const char* name : {"DADOS20261201.BKP", "ZURDADOS20261201.ZIP", "ZURDADOS20261202.ZIP", "DADOS20261203.BKP",
+             "ZURDADOS20261203.ZIP", "ZURDADOS2026120.ZIP", "ZUROUTRA20261201.ZIP"})
+        Touch(folder + QString::fromLatin1(name));
+    QStringList lines;
+
+    EXPECT_TRUE(KeepNewestBackups(folder, QStringLiteral("DADOS.FDB"), 2, folder + QStringLiteral("DADOS20261203.BKP"),
+        [&lines](const QString& line) { lines << line; }));
+
+    // The two newest days (the 3rd, the 2nd's archive alone) stay; the 1st goes, both files.
+    EXPECT_EQ(Names(folder),
+        (QStringList{QStringLiteral("DADOS20261203.BKP"), QStringLiteral("ZURDADOS2026120.ZIP"),
+            QStringLiteral("ZURDADOS20261202.ZIP"), QStringLiteral("ZURDADOS20261203.ZIP"),
+            QStringLiteral("ZUROUTRA20261201.ZIP")}));
+    EXPECT_EQ(lines.size(), 2);
+}
