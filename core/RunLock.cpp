@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <atomic>
+
 namespace {
 
 const QString LockSuffix = QStringLiteral(".TRAVA");
@@ -27,8 +29,12 @@ QString LockPathBeside(const QString& path, const QString& key)
 
 QString NewRunMark()
 {
-    return QStringLiteral("%1-%2-%3")
+    // Runs of one process differ by their count; processes of one machine by
+    // their number; machines sharing a folder by the time and a random part.
+    static std::atomic<unsigned> count{0};
+    return QStringLiteral("%1-%2-%3-%4")
         .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmsszzz")))
         .arg(QCoreApplication::applicationPid())
-        .arg(QRandomGenerator::system()->generate() & 0xFFFF, 4, 16, QLatin1Char('0'));
+        .arg(++count)
+        .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
 }

@@ -40,5 +40,5 @@ private:
 QString LockPathBeside(const QString& path, const QString& key);
 
 // A mark that names one run's files apart from every other run's: the time,
-// the process and a random part.
+// the process, a count of the process's own runs and a random part.
 QString NewRunMark();
