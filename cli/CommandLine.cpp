@@ -4,6 +4,7 @@
 
 #include "core/AppPaths.h"
 #include "core/SiteConfig.h"
+#include "core/StartValues.h"
 #include "ibclient/Errors.h"
 
 #include <QDir>
@@ -13,12 +14,8 @@
 
 namespace {
 
-// The values the window's fields start with.
-const QString DefaultServer = QStringLiteral("localhost/3055:");
-const QString DefaultDatabase = QStringLiteral("C:\\QRT\\DADOS\\DADOS.FDB");
+// The database file the resolver's folder holds by default.
 const QString DefaultDatabaseFile = QStringLiteral("DADOS.FDB");
-const QString DefaultUser = QStringLiteral("SYSDBA");
-const QString DefaultPassword = QStringLiteral("plumtrove");
 
 const QString ConfigSection = QStringLiteral("ZUR");
 
@@ -155,15 +152,15 @@ QString ParseCommandLine(const QStringList& arguments, const QString& programDir
 
     // What is left out, as the window starts: the server field, the user,
     // and the database path that the site configuration gives.
-    command.server = server.isEmpty() ? DefaultServer : server;
-    command.user = user.isEmpty() ? DefaultUser : user;
+    command.server = server.isEmpty() ? startvalues::Server() : server;
+    command.user = user.isEmpty() ? startvalues::User() : user;
     command.database = database;
     if (command.database.isEmpty()) {
         const QString config = SiteConfigFile(programDirectory);
         const QString configured
             = ReadProfileString(config, ConfigSection, QStringLiteral("Caminho_Base_Dados"), QString());
         if (configured.isEmpty()) {
-            command.database = DefaultDatabase;
+            command.database = startvalues::Database();
         } else {
             try {
                 command.database = Busca_Diretorio(QStringLiteral("BK"), programDirectory) + DefaultDatabaseFile;
@@ -180,7 +177,7 @@ QString ParseCommandLine(const QStringList& arguments, const QString& programDir
         const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         command.password = environment.contains(QStringLiteral("ZUR_PASSWORD"))
             ? environment.value(QStringLiteral("ZUR_PASSWORD"))
-            : DefaultPassword;
+            : startvalues::Password();
     }
     return QString();
 }

@@ -9,6 +9,7 @@
 
 #include "window/BackupRestore.h"
 
+#include "core/StartValues.h"
 #include "logview/LogView.h"
 #include "window/Dialogs.h"
 #include "window/Geometry.h"
@@ -112,10 +113,10 @@ void TfrmPrincipal::createConnectionFields()
     Label13 = CreateLabel(FPlaced, pnConfig, "Label13", QStringLiteral("DIRETÓRIO DO BANCO DE DADOS"), G.Label13);
 
     edServidor = Create<QLineEdit>(FPlaced, pnConfig, "edServidor", G.edServidor);
-    edServidor->setText(QStringLiteral("localhost/3055:"));
+    edServidor->setText(startvalues::Server());
 
     edCaminho = Create<QLineEdit>(FPlaced, pnConfig, "edCaminho", G.edCaminho);
-    edCaminho->setText(QStringLiteral("C:\\QRT\\DADOS\\DADOS.FDB"));
+    edCaminho->setText(startvalues::Database());
 
     sbAbrir = Create<QToolButton>(FPlaced, pnConfig, "sbAbrir", G.sbAbrir);
     sbAbrir->setAutoRaise(true);
@@ -126,12 +127,12 @@ void TfrmPrincipal::createConnectionFields()
 
     edUsuario = Create<QLineEdit>(FPlaced, pnConfig, "edUsuario", G.edUsuario);
     edUsuario->setValidator(new TUpperCaseValidator(edUsuario));
-    edUsuario->setText(QStringLiteral("SYSDBA"));
+    edUsuario->setText(startvalues::User());
 
     edSenha = Create<QLineEdit>(FPlaced, pnConfig, "edSenha", G.edSenha);
     edSenha->setEchoMode(QLineEdit::Password);
     edSenha->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
-    edSenha->setText(QStringLiteral("plumtrove"));
+    edSenha->setText(startvalues::Password());
 }
 
 void TfrmPrincipal::createConnectionTest()
