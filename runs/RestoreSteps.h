@@ -15,6 +15,7 @@
 class TIBControlAndQueryService;
 class TIBCustomService;
 class TIBRestoreService;
+class TJobProgress;
 
 // Where a run's lines go, and what it does while it waits: the window puts
 // them into its log and keeps answering; a test's helper prints them.
@@ -30,6 +31,11 @@ public:
         = 0;
     // Waits about milliseconds.
     virtual void Wait(int milliseconds) = 0;
+
+    // Where the roads tell how far along the run is (none: nobody watches).
+    // The roads start it with their plan and feed it the server's lines;
+    // whoever shows it says Finish or Fail when the run is over.
+    TJobProgress* progress = nullptr;
 };
 
 // The names of a run's files beside a database: the scratch database that
