@@ -5,6 +5,7 @@
 #include "core/JobProgress.h"
 #include "core/RunLock.h"
 #include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Database.h"
 #include "runs/BackupRoad.h"
 #include "runs/FeedOutput.h"
 #include "runs/JobPlan.h"
@@ -132,13 +133,19 @@ TDatabaseLogin LoginOf(const TServerAccess& access, bool backup)
         access.password};
 }
 
+// What the plan adds to a run: its statements on an attachment the run makes
+// anyway (the probe of the destination, the page size before the backup).
 double PlanQuerySeconds(const TDatabaseLogin& login, const QString& database)
 {
+    TIBDatabase attached;
+    OpenDatabase(attached, login, database);
     const double start = Now();
-    const TJobPlan plan = JobPlanAt(login, database);
+    const TJobPlan plan = ReadJobPlan(attached);
+    const double seconds = Now() - start;
+    attached.SetConnected(false);
     if (!plan.known)
         Fail(QStringLiteral("the plan of %1 could not be read").arg(database));
-    return Now() - start;
+    return seconds;
 }
 
 } // namespace

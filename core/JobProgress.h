@@ -42,6 +42,10 @@ struct TJobPlan {
     // the data (a domain, a table, a column each; negative: not known).
     double grants = -1;
     double metaLines = -1;
+    // Tables the list leaves out (those that hold no records as far as the
+    // metadata tells), and their indexes.
+    int otherTables = 0;
+    int otherIndexes = 0;
 };
 
 class TStageModel;

@@ -23,6 +23,8 @@ constexpr double PaceSettles = 0.25;
 
 TStageModel::TStageModel(TJobStage stage, const TJobPlan& plan, double now, double startPace)
     : FStage(stage)
+    , FOtherTables(std::max(0, plan.otherTables))
+    , FOtherIndexes(std::max(0, plan.otherIndexes))
     , FMetaLines(plan.metaLines)
     , FGrants(plan.grants)
     , FInterval(DefaultInterval)
@@ -60,8 +62,8 @@ double TStageModel::IndexCost(const TTable& table) const
 
 double TStageModel::AverageIndexCost() const
 {
-    double sum = 0;
-    int count = 0;
+    double sum = FOtherIndexes * RestoreIndex;
+    int count = FOtherIndexes;
     for (const TTable& table : FTables) {
         sum += table.indexes * IndexCost(table);
         count += table.indexes;
@@ -91,6 +93,7 @@ std::vector<std::pair<TStageModel::TPhase, double>> TStageModel::Budgets() const
         + tables * RestoreTableMetaCommit;
     const double grants
         = FGrants >= 0 ? std::max(FGrants, FGrantsSeen) * RestoreGrant : tables * RestoreTableGrants;
+    indexes += FOtherIndexes * RestoreIndex;
     indexes = std::max(indexes, FIndexWorkDone + std::max(0.0, FIndexInHand));
     return {{TPhase::Meta, meta}, {TPhase::Data, data}, {TPhase::Grants, grants},
         {TPhase::Commit, tables * RestoreTableCommit}, {TPhase::Indexes, indexes},
@@ -191,7 +194,10 @@ int TStageModel::TableNamed(const QString& name)
     const auto found = FByName.constFind(name);
     if (found != FByName.constEnd())
         return found.value();
-    // A table the plan did not know: it weighs what its lines show.
+    // A table the plan did not list (one of those it only counted, when
+    // there are any left): it weighs what its lines show.
+    if (FOtherTables > 0)
+        --FOtherTables;
     TTable table;
     table.name = name;
     table.recordLength = UnknownRecordLength;
@@ -321,8 +327,14 @@ bool TStageModel::Take(const TVerboseLine& line)
         if (FIndexInHand >= 0)
             FIndexWorkDone += FIndexInHand;
         const auto table = FIndexTable.constFind(line.name);
-        FIndexInHand = table != FIndexTable.constEnd() ? IndexCost(FTables[static_cast<size_t>(table.value())])
-                                                       : AverageIndexCost();
+        if (table != FIndexTable.constEnd()) {
+            FIndexInHand = IndexCost(FTables[static_cast<size_t>(table.value())]);
+        } else {
+            // Worked out once: the tables do not change in this phase.
+            if (FAverageIndexCost < 0)
+                FAverageIndexCost = AverageIndexCost();
+            FIndexInHand = FAverageIndexCost;
+        }
         return true;
     }
     case TVerboseLine::Other:
@@ -344,6 +356,9 @@ TJobPlan TStageModel::Learned() const
     plan.known = true;
     plan.grants = Backup() ? FGrantsSeen : FGrants;
     plan.metaLines = FPhase > TPhase::Meta ? FMetaLinesSeen : FMetaLines;
+    plan.otherTables = FOtherTables;
+    // A backup names every table's indexes with its data.
+    plan.otherIndexes = Backup() ? 0 : FOtherIndexes;
     for (const TTable& table : FTables) {
         TTableEstimate estimate;
         estimate.name = table.name;

@@ -54,7 +54,7 @@ private:
     };
 
     bool Backup() const { return FStage == TJobStage::Backup; }
-    double TableCount() const { return static_cast<double>(FTables.size()); }
+    double TableCount() const { return static_cast<double>(FTables.size()) + FOtherTables; }
     double RecordCost(const TTable& table) const;
     double DataCost(const TTable& table) const;
     double IndexCost(const TTable& table) const;
@@ -75,6 +75,8 @@ private:
     QHash<QString, int> FIndexTable;
     TPhase FPhase = TPhase::Meta;
     int FTablesNamed = 0;
+    int FOtherTables = 0;
+    int FOtherIndexes = 0;
     double FMetaLines = -1;
     double FMetaLinesSeen = 0;
     double FGrants = -1;
@@ -84,6 +86,7 @@ private:
     double FLastCount = 0;
     double FIndexWorkDone = 0;
     double FIndexInHand = -1;
+    double FAverageIndexCost = -1;
     double FStart;
     double FLastEvent;
     double FStartPace;

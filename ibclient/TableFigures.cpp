@@ -7,44 +7,55 @@
 
 #include <ibase.h>
 
-#include <QHash>
-
 #include <algorithm>
 #include <array>
 #include <vector>
 
 namespace {
 
-// Four statements, each one pass over a system table grouped by table (a
-// statement with a subquery per table reads RDB$PAGES once for each: seconds
-// on a database of thousands of tables). Each row: a key and two numbers.
-const char RelationsQuery[] = "SELECT CAST(TRIM(RDB$RELATION_NAME) AS VARCHAR(252)),"
-                              " CAST(RDB$RELATION_ID AS DOUBLE PRECISION), CAST(0 AS DOUBLE PRECISION)"
-                              " FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$VIEW_BLR IS NULL"
-                              " AND COALESCE(RDB$RELATION_TYPE, 0) = 0";
-const char PointerPagesQuery[] = "SELECT CAST(RDB$RELATION_ID AS VARCHAR(252)), CAST(COUNT(*) AS DOUBLE PRECISION),"
-                                 " CAST(0 AS DOUBLE PRECISION) FROM RDB$PAGES WHERE RDB$PAGE_TYPE = 4"
-                                 " GROUP BY RDB$RELATION_ID";
-const char IndexesQuery[]
-    = "SELECT CAST(TRIM(RDB$RELATION_NAME) AS VARCHAR(252)),"
-      " CAST(COALESCE(MIN(IIF(RDB$UNIQUE_FLAG = 1 AND RDB$STATISTICS > 0, RDB$STATISTICS, NULL)), 0)"
-      " AS DOUBLE PRECISION),"
-      " CAST(SUM(IIF(COALESCE(RDB$INDEX_INACTIVE, 0) = 0, 1, 0)) AS DOUBLE PRECISION)"
-      " FROM RDB$INDICES GROUP BY RDB$RELATION_NAME";
-const char RecordLengthQuery[]
-    = "SELECT CAST(TRIM(RF.RDB$RELATION_NAME) AS VARCHAR(252)),"
-      " CAST(SUM(F.RDB$FIELD_LENGTH + IIF(F.RDB$FIELD_TYPE = 37, 2, 0)) AS DOUBLE PRECISION),"
-      " CAST(0 AS DOUBLE PRECISION)"
-      " FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE"
-      " WHERE F.RDB$COMPUTED_BLR IS NULL GROUP BY RF.RDB$RELATION_NAME";
+// The tables that hold data as far as the metadata tells: more than one
+// pointer page, or a unique index whose keys the server has counted. Each
+// with the smallest selectivity of its unique indexes, its active indexes and
+// the declared length of its stored columns. (One pass over RDB$PAGES; a
+// subquery on it per table would read it once for each.)
+const char SizedTablesQuery[]
+    = "SELECT CAST(TRIM(R.RDB$RELATION_NAME) AS VARCHAR(252)), CAST(P.N AS DOUBLE PRECISION),"
+      " CAST(COALESCE((SELECT MIN(I.RDB$STATISTICS) FROM RDB$INDICES I"
+      "   WHERE I.RDB$RELATION_NAME = R.RDB$RELATION_NAME AND I.RDB$UNIQUE_FLAG = 1"
+      "   AND I.RDB$STATISTICS > 0), 0) AS DOUBLE PRECISION),"
+      " CAST((SELECT COUNT(*) FROM RDB$INDICES I"
+      "   WHERE I.RDB$RELATION_NAME = R.RDB$RELATION_NAME AND COALESCE(I.RDB$INDEX_INACTIVE, 0) = 0)"
+      "   AS DOUBLE PRECISION),"
+      " CAST(COALESCE((SELECT SUM(F.RDB$FIELD_LENGTH + IIF(F.RDB$FIELD_TYPE = 37, 2, 0))"
+      "   FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE"
+      "   WHERE RF.RDB$RELATION_NAME = R.RDB$RELATION_NAME AND F.RDB$COMPUTED_BLR IS NULL), 0)"
+      "   AS DOUBLE PRECISION)"
+      " FROM (SELECT RDB$RELATION_ID ID, COUNT(*) N FROM RDB$PAGES WHERE RDB$PAGE_TYPE = 4"
+      "   GROUP BY RDB$RELATION_ID) P"
+      " JOIN RDB$RELATIONS R ON R.RDB$RELATION_ID = P.ID"
+      " WHERE COALESCE(R.RDB$SYSTEM_FLAG, 0) = 0 AND R.RDB$VIEW_BLR IS NULL"
+      " AND COALESCE(R.RDB$RELATION_TYPE, 0) = 0"
+      " AND (P.N > 1 OR EXISTS (SELECT 1 FROM RDB$INDICES I WHERE I.RDB$RELATION_NAME = R.RDB$RELATION_NAME"
+      "   AND I.RDB$UNIQUE_FLAG = 1 AND I.RDB$STATISTICS > 0))";
+// The counts of all: user tables, their active indexes and columns, and the
+// privileges a backup writes.
+const char CountsQuery[]
+    = "SELECT CAST('' AS VARCHAR(252)),"
+      " CAST((SELECT COUNT(*) FROM RDB$RELATIONS R WHERE COALESCE(R.RDB$SYSTEM_FLAG, 0) = 0"
+      "   AND R.RDB$VIEW_BLR IS NULL AND COALESCE(R.RDB$RELATION_TYPE, 0) = 0) AS DOUBLE PRECISION),"
+      " CAST((SELECT COUNT(*) FROM RDB$INDICES I WHERE COALESCE(I.RDB$SYSTEM_FLAG, 0) = 0"
+      "   AND COALESCE(I.RDB$INDEX_INACTIVE, 0) = 0) AS DOUBLE PRECISION),"
+      " CAST((SELECT COUNT(*) FROM RDB$RELATION_FIELDS RF WHERE COALESCE(RF.RDB$SYSTEM_FLAG, 0) = 0)"
+      "   AS DOUBLE PRECISION),"
+      " CAST((SELECT COUNT(*) FROM RDB$USER_PRIVILEGES) AS DOUBLE PRECISION)"
+      " FROM RDB$DATABASE";
 
-constexpr int ColumnCount = 3;
+constexpr int ColumnCount = 5;
 constexpr int KeyBytes = 252;
 
 struct TFigureRow {
     QString key;
-    double first = 0;
-    double second = 0;
+    std::array<double, ColumnCount - 1> numbers{};
 };
 
 // The output row's storage, bound to the statement's columns.
@@ -53,8 +64,7 @@ struct TRowArea {
         short length;
         char text[KeyBytes + 1];
     } key{};
-    double first = 0;
-    double second = 0;
+    std::array<double, ColumnCount - 1> numbers{};
     std::array<short, ColumnCount> nullFlags{};
 };
 
@@ -86,8 +96,9 @@ std::vector<TFigureRow> ReadRows(TIBDatabase& database, gds::Handle& transaction
         true);
     TRowArea row;
     Bind(output->sqlvar[0], SQL_VARYING, KeyBytes, &row.key, &row.nullFlags[0]);
-    Bind(output->sqlvar[1], SQL_DOUBLE, sizeof row.first, &row.first, &row.nullFlags[1]);
-    Bind(output->sqlvar[2], SQL_DOUBLE, sizeof row.second, &row.second, &row.nullFlags[2]);
+    for (int column = 1; column < ColumnCount; ++column)
+        Bind(output->sqlvar[column], SQL_DOUBLE, sizeof(double), &row.numbers[static_cast<size_t>(column - 1)],
+            &row.nullFlags[static_cast<size_t>(column)]);
     database.Call(
         library.isc_dsql_execute(CurrentStatusVector(), &transaction, &held.Statement, dialect, nullptr), true);
     std::vector<TFigureRow> rows;
@@ -99,8 +110,11 @@ std::vector<TFigureRow> ReadRows(TIBDatabase& database, gds::Handle& transaction
         database.Call(fetched, true);
         const int length = std::max(0, std::min<int>(row.key.length, KeyBytes));
         row.key.text[length] = '\0';
-        rows.push_back({FromClientText(row.key.text), row.nullFlags[1] == 0 ? row.first : 0,
-            row.nullFlags[2] == 0 ? row.second : 0});
+        TFigureRow taken;
+        taken.key = FromClientText(row.key.text);
+        for (size_t column = 1; column < ColumnCount; ++column)
+            taken.numbers[column - 1] = row.nullFlags[column] == 0 ? row.numbers[column - 1] : 0;
+        rows.push_back(taken);
     }
     database.Call(library.isc_dsql_free_statement(CurrentStatusVector(), &held.Statement, DSQL_drop), true);
     held.Statement = 0;
@@ -109,7 +123,7 @@ std::vector<TFigureRow> ReadRows(TIBDatabase& database, gds::Handle& transaction
 
 } // namespace
 
-std::vector<TTableFigures> ReadTableFigures(TIBDatabase& database)
+TDatabaseTables ReadTableFigures(TIBDatabase& database)
 {
     database.CheckActive();
     IGDSLibrary& library = ClientLibrary();
@@ -118,35 +132,24 @@ std::vector<TTableFigures> ReadTableFigures(TIBDatabase& database)
     TTransactionEntry entry{&handle, static_cast<long>(sizeof ReadOnlyTPB), ReadOnlyTPB};
     database.Call(library.isc_start_multiple(CurrentStatusVector(), &held.Transaction, 1, &entry), true);
 
-    std::vector<TTableFigures> tables;
-    QHash<QString, size_t> byName;
-    QHash<QString, size_t> byId;
-    for (const TFigureRow& row : ReadRows(database, held.Transaction, RelationsQuery)) {
+    TDatabaseTables figures;
+    for (const TFigureRow& row : ReadRows(database, held.Transaction, SizedTablesQuery)) {
         TTableFigures table;
         table.name = row.key;
-        byName.insert(row.key, tables.size());
-        byId.insert(QString::number(static_cast<long long>(row.first)), tables.size());
-        tables.push_back(table);
+        table.pointerPages = static_cast<int>(row.numbers[0]);
+        table.uniqueSelectivity = row.numbers[1];
+        table.indexes = static_cast<int>(row.numbers[2]);
+        table.recordLength = static_cast<int>(row.numbers[3]);
+        figures.sized.push_back(table);
     }
-    for (const TFigureRow& row : ReadRows(database, held.Transaction, PointerPagesQuery)) {
-        const auto found = byId.constFind(row.key.trimmed());
-        if (found != byId.constEnd())
-            tables[found.value()].pointerPages = static_cast<int>(row.first);
-    }
-    for (const TFigureRow& row : ReadRows(database, held.Transaction, IndexesQuery)) {
-        const auto found = byName.constFind(row.key);
-        if (found != byName.constEnd()) {
-            tables[found.value()].uniqueSelectivity = row.first;
-            tables[found.value()].indexes = static_cast<int>(row.second);
-        }
-    }
-    for (const TFigureRow& row : ReadRows(database, held.Transaction, RecordLengthQuery)) {
-        const auto found = byName.constFind(row.key);
-        if (found != byName.constEnd())
-            tables[found.value()].recordLength = static_cast<int>(row.first);
+    for (const TFigureRow& row : ReadRows(database, held.Transaction, CountsQuery)) {
+        figures.tables = static_cast<int>(row.numbers[0]);
+        figures.indexes = static_cast<int>(row.numbers[1]);
+        figures.columns = static_cast<int>(row.numbers[2]);
+        figures.privileges = static_cast<int>(row.numbers[3]);
     }
 
     database.Call(library.isc_commit_transaction(CurrentStatusVector(), &held.Transaction), true);
     held.Transaction = 0;
-    return tables;
+    return figures;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // What a database's own metadata says of the size of its user tables, for
-// an estimate of the work of a backup or restore. One pass over each of four
-// system tables, no scan of any user table: the counts it gives are the
-// server's bookkeeping, not records.
+// an estimate of the work of a backup or restore. Two statements, no scan of
+// any user table: the counts it gives are the server's bookkeeping, not
+// records.
 
 #include <QString>
 
@@ -24,8 +24,19 @@ struct TTableFigures {
 };
 
 // The persistent user tables of the attached database (not views, external
-// or temporary tables), in one read-only transaction of its own. Raises
-// client error 15 when the connection is not open, and the server's error
-// when a call fails (the statement and the transaction are released on every
-// way out).
-std::vector<TTableFigures> ReadTableFigures(TIBDatabase& database);
+// or temporary tables): those that hold data as far as the metadata tells
+// (more than one pointer page, or a unique index whose keys the server has
+// counted), and the counts of all of them.
+struct TDatabaseTables {
+    std::vector<TTableFigures> sized;
+    int tables = 0;
+    int indexes = 0;
+    int columns = 0;
+    // The privileges the database grants (RDB$USER_PRIVILEGES).
+    int privileges = 0;
+};
+
+// Reads them in one read-only transaction of its own. Raises client error 15
+// when the connection is not open, and the server's error when a call fails
+// (the statements and the transaction are released on every way out).
+TDatabaseTables ReadTableFigures(TIBDatabase& database);

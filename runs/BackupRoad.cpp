@@ -146,13 +146,14 @@ TBackupOutcome RunBackupRoad(
                 sink.Line(LeftPartialLine.arg(partial));
         }
     }
-    if (failure.isEmpty() && sink.progress) {
-        // The backup, then the restore that proves it.
-        QString unread;
-        const TJobPlan plan = JobPlanAt(login, database, &unread);
-        if (!plan.known)
-            qWarning("No estimate of the backup's work: %s", qUtf8Printable(unread));
-        sink.progress->Start(plan, {TJobStage::Backup, TJobStage::Restore});
+    // The page size that the proof restores with, and the plan of the run's
+    // progress (the backup, then the restore that proves it), read in one
+    // attachment before the backup.
+    TDatabaseFigures figures;
+    if (failure.isEmpty()) {
+        figures = DatabaseFiguresAt(login, database, sink.progress != nullptr);
+        if (sink.progress)
+            sink.progress->Start(figures.plan, {TJobStage::Backup, TJobStage::Restore});
     }
     if (failure.isEmpty())
         failure = WriteBackup(backup, sink);
@@ -161,7 +162,7 @@ TBackupOutcome RunBackupRoad(
     if (failure.isEmpty()) {
         if (!seenHere)
             sink.Line(NotCheckedHereLine.arg(backupFile));
-        outcome.pageSize = RestorePageSize(DatabasePageSizeAt(login, database));
+        outcome.pageSize = RestorePageSize(figures.pageSize);
         if (outcome.pageSize == 0 && seenHere)
             outcome.pageSize = RestorePageSize(BackupPageSize(written));
         failure = ProveBackup(restore, sink, login, written, database, outcome.pageSize, request.runMark);

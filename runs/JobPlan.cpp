@@ -32,11 +32,13 @@ double RecordsInFullPointerPages(const TTableFigures& table, int pageSize)
 
 } // namespace
 
-TJobPlan PlanFromFigures(const std::vector<TTableFigures>& tables, int pageSize)
+TJobPlan PlanFromFigures(const TDatabaseTables& figures, int pageSize)
 {
     TJobPlan plan;
     plan.known = true;
-    for (const TTableFigures& table : tables) {
+    int sizedIndexes = 0;
+    for (const TTableFigures& table : figures.sized) {
+        sizedIndexes += table.indexes;
         TTableEstimate estimate;
         estimate.name = table.name;
         const double measured = table.uniqueSelectivity > 0 ? std::round(1 / table.uniqueSelectivity) : 0;
@@ -45,22 +47,42 @@ TJobPlan PlanFromFigures(const std::vector<TTableFigures>& tables, int pageSize)
         estimate.recordLength = table.recordLength;
         plan.tables.push_back(estimate);
     }
+    plan.otherTables = std::max(0, figures.tables - static_cast<int>(figures.sized.size()));
+    plan.otherIndexes = std::max(0, figures.indexes - sizedIndexes);
+    // A domain and a column line for each column, a line for each table.
+    plan.metaLines = figures.tables + 2.0 * figures.columns;
+    plan.grants = figures.privileges;
     return plan;
 }
 
-TJobPlan JobPlanAt(const TDatabaseLogin& login, const QString& path, QString* warning)
+TJobPlan ReadJobPlan(TIBDatabase& database)
 {
+    try {
+        const int pageSize = ReadPageSize(database);
+        return PlanFromFigures(ReadTableFigures(database), pageSize);
+    } catch (const Exception& failure) {
+        qWarning("No estimate of the job's work: %s", failure.what());
+        return TJobPlan();
+    }
+}
+
+TJobPlan JobPlanAt(const TDatabaseLogin& login, const QString& path)
+{
+    return DatabaseFiguresAt(login, path, true).plan;
+}
+
+TDatabaseFigures DatabaseFiguresAt(const TDatabaseLogin& login, const QString& path, bool withPlan)
+{
+    TDatabaseFigures figures;
     TIBDatabase database;
     try {
         OpenDatabase(database, login, path);
-        const int pageSize = ReadPageSize(database);
-        TJobPlan plan = PlanFromFigures(ReadTableFigures(database), pageSize);
-        plan.grants = CountPrivileges(database);
+        figures.pageSize = std::max(0, ReadPageSize(database));
+        if (withPlan)
+            figures.plan = ReadJobPlan(database);
         database.SetConnected(false);
-        return plan;
     } catch (const Exception& failure) {
-        if (warning)
-            *warning = failure.Message();
-        return TJobPlan();
+        qWarning("The page size of %s could not be read: %s", qUtf8Printable(path), failure.what());
     }
+    return figures;
 }

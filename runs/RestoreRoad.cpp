@@ -117,17 +117,11 @@ QString FolderRefusesRenames(const QString& path, const QString& runMark)
 // Starts the run's progress, when it is watched, on what the run knows of
 // the backup or else on the database it replaces; a new path has nothing to
 // plan on.
-void StartProgress(TRestoreSink& sink, const TRestoreRequest& request, bool replaces, int restores)
+void StartProgress(TRestoreSink& sink, const TRestoreRequest& request, const TJobPlan& destinationPlan, int restores)
 {
     if (!sink.progress)
         return;
-    TJobPlan plan = request.plan;
-    if (!plan.known && replaces) {
-        QString unread;
-        plan = JobPlanAt(request.login, request.destination, &unread);
-        if (!plan.known)
-            qWarning("No estimate of the restore's work: %s", qUtf8Printable(unread));
-    }
+    const TJobPlan& plan = request.plan.known ? request.plan : destinationPlan;
     sink.progress->Start(plan, std::vector<TJobStage>(static_cast<size_t>(restores), TJobStage::Restore));
 }
 
@@ -404,7 +398,11 @@ TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService
     if (here)
         ResolveLeftovers(sink, login, destination);
     // A database that someone is using is left alone.
-    const TDatabaseProbe found = ProbeDatabase(login, destination);
+    // The database it replaces is the plan of the restore's progress, where
+    // the run knows nothing better (read in the same attachment).
+    TJobPlan destinationPlan;
+    const TDatabaseProbe found
+        = ProbeDatabase(login, destination, sink.progress && !request.plan.known ? &destinationPlan : nullptr);
     if (found.state == TDatabaseState::InUse) {
         sink.Line(InUseLine.arg(destination, found.reason));
         return {};
@@ -420,7 +418,7 @@ TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService
     }
     // The swap restores once; a replace that has not proved the backup
     // tries it first.
-    StartProgress(sink, request, replaces, swaps || !replaces || request.proved ? 1 : 2);
+    StartProgress(sink, request, destinationPlan, swaps || !replaces || request.proved ? 1 : 2);
     if (swaps)
         return SwapRoad(request, service, sink, runMark, replaces);
     return TrialThenReplace(request, service, sink, runMark, replaces);

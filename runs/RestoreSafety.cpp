@@ -3,6 +3,7 @@
 #include "ibclient/Database.h"
 #include "ibclient/DatabaseCheck.h"
 #include "ibclient/Errors.h"
+#include "runs/JobPlan.h"
 
 #include <ibase.h>
 
@@ -31,7 +32,7 @@ void OpenDatabase(TIBDatabase& database, const TDatabaseLogin& login, const QStr
     database.SetConnected(true);
 }
 
-TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path)
+TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path, TJobPlan* plan)
 {
     TIBDatabase database;
     try {
@@ -55,6 +56,8 @@ TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path)
     } catch (const Exception& failure) {
         probe = {TDatabaseState::Unknown, failure.Message()};
     }
+    if (plan && probe.state == TDatabaseState::Present)
+        *plan = ReadJobPlan(database);
     database.SetConnected(false);
     return probe;
 }

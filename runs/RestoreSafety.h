@@ -38,8 +38,10 @@ struct TDatabaseProbe {
     QString reason;
 };
 // Attaches to the database at path to see which; never raises for a failed
-// attachment.
-TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path);
+// attachment. With plan, a database that is there gives its job plan too
+// (in the same attachment; unknown when it cannot be read).
+struct TJobPlan;
+TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path, TJobPlan* plan = nullptr);
 
 // Whether the database at path is online (not left shut down by the server).
 // Attaches, reads its shutdown mode and closes; a failure to attach or to read
