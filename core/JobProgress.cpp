@@ -436,10 +436,10 @@ void TJobProgress::BeginStage()
         return;
     if (FCurrent >= 0)
         FModels[static_cast<size_t>(FCurrent)]->ended = true;
-    // A stage after a backup works on what the backup wrote.
-    const TJobPlan plan = FCurrent >= 0 && FStages[static_cast<size_t>(FCurrent)] == TJobStage::Backup
-        ? FModels[static_cast<size_t>(FCurrent)]->Learned()
-        : FPlan;
+    // A stage after another works on what that one moved: the restore that
+    // proves a backup on what the backup wrote, a restore after its trial on
+    // what the trial restored.
+    const TJobPlan plan = FCurrent >= 0 ? FModels[static_cast<size_t>(FCurrent)]->Learned() : FPlan;
     ++FCurrent;
     FModels.push_back(std::make_unique<TModel>(FStages[static_cast<size_t>(FCurrent)], plan, FClock()));
 }
@@ -472,10 +472,16 @@ void TJobProgress::Finish()
 
 void TJobProgress::Fail()
 {
-    if (!Running())
+    if (FEnd == TProgressState::TKind::Done || FEnd == TProgressState::TKind::Failed)
         return;
     FEndTime = FClock();
-    FShown = StateFraction(FEndTime);
+    if (FEnd == TProgressState::TKind::NotStarted) {
+        // Refused before it began: nothing moved.
+        FStart = FEndTime;
+        FShown = 0;
+    } else {
+        FShown = StateFraction(FEndTime);
+    }
     FEnd = TProgressState::TKind::Failed;
 }
 
@@ -486,11 +492,7 @@ bool TJobProgress::Running() const
 
 TJobPlan TJobProgress::LearnedPlan() const
 {
-    for (int i = FCurrent; i >= 0; --i) {
-        if (FModels[static_cast<size_t>(i)]->Backup())
-            return FModels[static_cast<size_t>(i)]->Learned();
-    }
-    return FPlan;
+    return FCurrent >= 0 ? FModels[static_cast<size_t>(FCurrent)]->Learned() : FPlan;
 }
 
 double TJobProgress::DoneWork() const
@@ -509,7 +511,7 @@ double TJobProgress::TotalWork() const
         total += model->Total();
     // The stages still to come, on what the job knows by now.
     for (size_t i = FModels.size(); i < FStages.size(); ++i) {
-        const TJobPlan plan = i > 0 && FStages[i - 1] == TJobStage::Backup ? LearnedPlan() : FPlan;
+        const TJobPlan plan = i > 0 ? LearnedPlan() : FPlan;
         total += TModel(FStages[i], plan, 0).Total();
     }
     return total;

@@ -74,7 +74,8 @@ public:
     void Lines(const QStringList& lines);
     // The stage's output has ended.
     void EndStage();
-    // The whole run has succeeded, or has failed (refused included).
+    // The whole run has succeeded, or has failed; a run refused before Start
+    // fails with nothing moved.
     void Finish();
     void Fail();
 
@@ -83,8 +84,9 @@ public:
     // Whether a run is under way (Start called, neither Finish nor Fail).
     bool Running() const;
 
-    // The plan the restore that follows a backup stage gets: the tables with
-    // the records the backup wrote and the indexes it named.
+    // What the last stage begun has moved, as a plan for a job after it: the
+    // tables with the records its lines counted and the indexes they named
+    // (the plan itself before any stage).
     TJobPlan LearnedPlan() const;
 
     // The work of the stages so far and of all, in the costs' units.

@@ -3,6 +3,7 @@
 #include "ibclient/Database.h"
 #include "ibclient/Errors.h"
 #include "ibclient/GdsLibrary.h"
+#include "ibclient/ReadOnlyStatement.h"
 
 #include <ibase.h>
 
@@ -13,49 +14,12 @@
 
 namespace {
 
-// One entry of isc_start_multiple's vector (see Database.cpp).
-struct TTransactionEntry {
-    gds::Handle* database;
-    long tpbLength;
-    const char* tpb;
-};
-
-// A read-only, read-committed transaction that does not wait for locks.
-const char ReadOnlyTPB[]
-    = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_nowait};
-
 const char ShutdownModeQuery[] = "SELECT CAST(MON$SHUTDOWN_MODE AS INTEGER) FROM MON$DATABASE";
 const char PageSizeQuery[] = "SELECT CAST(MON$PAGE_SIZE AS INTEGER) FROM MON$DATABASE";
 // The attachments of people and programs (not the server's own workers)
 // other than the one asking.
 const char OtherAttachmentsQuery[] = "SELECT CAST(COUNT(*) AS INTEGER) FROM MON$ATTACHMENTS"
                                      " WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0";
-
-// Releases what a failed read leaves behind, with a status vector of its own
-// so that the failure being raised keeps its texts.
-class TCleanup {
-public:
-    explicit TCleanup(IGDSLibrary& library)
-        : FLibrary(library)
-    {
-    }
-    TCleanup(const TCleanup&) = delete;
-    TCleanup& operator=(const TCleanup&) = delete;
-    ~TCleanup()
-    {
-        gds::StatusVector vector{};
-        if (Statement != 0 && FLibrary.isc_dsql_free_statement(vector.data(), &Statement, DSQL_drop) > 0)
-            qWarning("A database check: the statement could not be freed after a failure");
-        if (Transaction != 0 && FLibrary.isc_rollback_transaction(vector.data(), &Transaction) > 0)
-            qWarning("A database check: the transaction could not be rolled back after a failure");
-    }
-
-    gds::Handle Statement = 0;
-    gds::Handle Transaction = 0;
-
-private:
-    IGDSLibrary& FLibrary;
-};
 
 // The one integer that query gives on the attached database; -1 when it
 // gives no row or no value.
@@ -65,7 +29,7 @@ int ReadInteger(TIBDatabase& database, const char* query)
     IGDSLibrary& library = ClientLibrary();
     gds::Handle handle = database.Handle();
     const unsigned short dialect = static_cast<unsigned short>(database.SQLDialect());
-    TCleanup held(library);
+    TStatementCleanup held(library);
 
     TTransactionEntry entry{&handle, static_cast<long>(sizeof ReadOnlyTPB), ReadOnlyTPB};
     database.Call(library.isc_start_multiple(CurrentStatusVector(), &held.Transaction, 1, &entry), true);

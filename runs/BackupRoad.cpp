@@ -6,6 +6,7 @@
 #include "ibclient/Database.h"
 #include "ibclient/Errors.h"
 #include "ibclient/StringList.h"
+#include "runs/JobPlan.h"
 #include "runs/RestoreRoad.h"
 
 #include <QFile>
@@ -64,7 +65,15 @@ QString WriteBackup(TIBBackupService& backup, TRestoreSink& sink)
     QString failure;
     try {
         backup.ServiceStart();
-        sink.ReadOutput(backup, [](const QStringList&) {});
+        TJobProgress* progress = sink.progress;
+        if (progress)
+            progress->BeginStage();
+        sink.ReadOutput(backup, [progress](const QStringList& lines) {
+            if (progress)
+                progress->Lines(lines);
+        });
+        if (progress)
+            progress->EndStage();
     } catch (const Exception& error) {
         failure = error.Message();
     }
@@ -137,6 +146,14 @@ TBackupOutcome RunBackupRoad(
                 sink.Line(LeftPartialLine.arg(partial));
         }
     }
+    if (failure.isEmpty() && sink.progress) {
+        // The backup, then the restore that proves it.
+        QString unread;
+        const TJobPlan plan = JobPlanAt(login, database, &unread);
+        if (!plan.known)
+            qWarning("No estimate of the backup's work: %s", qUtf8Printable(unread));
+        sink.progress->Start(plan, {TJobStage::Backup, TJobStage::Restore});
+    }
     if (failure.isEmpty())
         failure = WriteBackup(backup, sink);
     // The output's end does not prove the backup: it is good once it has
@@ -164,5 +181,7 @@ TBackupOutcome RunBackupRoad(
         return outcome;
     }
     outcome.proved = true;
+    if (sink.progress)
+        outcome.plan = sink.progress->LearnedPlan();
     return outcome;
 }

@@ -8,6 +8,7 @@
 // database it was made of, and only then renamed to its final name: an older
 // file of that name stays whole until the new one has proved itself.
 
+#include "core/JobProgress.h"
 #include "runs/RestoreSafety.h"
 #include "runs/RestoreSteps.h"
 
@@ -32,6 +33,9 @@ struct TBackupOutcome {
     QString failure;
     // The page size the backup's restore asks for (0: the server's default).
     int pageSize = 0;
+    // What the proving restore moved, when the run's progress was watched:
+    // the plan of a later restore of this backup.
+    TJobPlan plan;
 };
 
 // Attaches to the database as the backup's server reaches it and detaches:

@@ -4,6 +4,7 @@
 #include "core/RunLock.h"
 #include "ibclient/BackupRestoreServices.h"
 #include "ibclient/Errors.h"
+#include "runs/JobPlan.h"
 
 #include <ibase.h>
 
@@ -111,6 +112,23 @@ QString FolderRefusesRenames(const QString& path, const QString& runMark)
     if (!probe.remove())
         return probe.errorString();
     return QString();
+}
+
+// Starts the run's progress, when it is watched, on what the run knows of
+// the backup or else on the database it replaces; a new path has nothing to
+// plan on.
+void StartProgress(TRestoreSink& sink, const TRestoreRequest& request, bool replaces, int restores)
+{
+    if (!sink.progress)
+        return;
+    TJobPlan plan = request.plan;
+    if (!plan.known && replaces) {
+        QString unread;
+        plan = JobPlanAt(request.login, request.destination, &unread);
+        if (!plan.known)
+            qWarning("No estimate of the restore's work: %s", qUtf8Printable(unread));
+    }
+    sink.progress->Start(plan, std::vector<TJobStage>(static_cast<size_t>(restores), TJobStage::Restore));
 }
 
 void Reached(const TRestoreRequest& request, TRestorePhase phase)
@@ -393,11 +411,17 @@ TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService
     }
     const bool replaces = found.state != TDatabaseState::Absent;
     const QString runMark = NewRunMark();
+    bool swaps = false;
     if (here) {
         const QString refused = FolderRefusesRenames(destination, runMark);
-        if (refused.isEmpty())
-            return SwapRoad(request, service, sink, runMark, replaces);
-        sink.Line(NoRenameLine.arg(destination, refused));
+        swaps = refused.isEmpty();
+        if (!swaps)
+            sink.Line(NoRenameLine.arg(destination, refused));
     }
+    // The swap restores once; a replace that has not proved the backup
+    // tries it first.
+    StartProgress(sink, request, replaces, swaps || !replaces || request.proved ? 1 : 2);
+    if (swaps)
+        return SwapRoad(request, service, sink, runMark, replaces);
     return TrialThenReplace(request, service, sink, runMark, replaces);
 }

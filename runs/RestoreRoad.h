@@ -11,6 +11,7 @@
 // A server elsewhere (or a folder where this program may not rename) keeps
 // the trial on a scratch database followed by a restore with replace.
 
+#include "core/JobProgress.h"
 #include "runs/RestoreSafety.h"
 #include "runs/RestoreSteps.h"
 
@@ -39,6 +40,9 @@ struct TRestoreRequest {
     // This program run proved backupFile for destination on the backup road:
     // where the road is a trial and a replace, the trial is left out.
     bool proved = false;
+    // What the backup holds, when the run knows it (the counts of the restore
+    // that proved it); otherwise the progress is planned on the destination.
+    TJobPlan plan;
     // Called at each phase.
     std::function<void(TRestorePhase)> reached;
 };

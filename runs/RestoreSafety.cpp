@@ -11,15 +11,6 @@ namespace {
 // The server's words when a restore could not drop a database that others use.
 const QString MightBeInUse = QStringLiteral("might be in use");
 
-void Open(TIBDatabase& database, const TDatabaseLogin& login, const QString& path)
-{
-    database.SetLoginPrompt(false);
-    database.Params().Clear();
-    database.Params().Add(QStringLiteral("User_Name=") + login.user);
-    database.Params().Add(QStringLiteral("Password=") + login.password);
-    database.SetDatabaseName(DatabaseConnectionString(login.target, path));
-    database.SetConnected(true);
-}
 
 // Whether the failed attachment says another engine holds the file (an
 // engine in this process while a server has the database open).
@@ -30,11 +21,21 @@ bool SaysHeldByAnotherEngine(const EIBError& failure)
 
 } // namespace
 
+void OpenDatabase(TIBDatabase& database, const TDatabaseLogin& login, const QString& path)
+{
+    database.SetLoginPrompt(false);
+    database.Params().Clear();
+    database.Params().Add(QStringLiteral("User_Name=") + login.user);
+    database.Params().Add(QStringLiteral("Password=") + login.password);
+    database.SetDatabaseName(DatabaseConnectionString(login.target, path));
+    database.SetConnected(true);
+}
+
 TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path)
 {
     TIBDatabase database;
     try {
-        Open(database, login, path);
+        OpenDatabase(database, login, path);
     } catch (const EIBInterBaseError& failure) {
         if (failure.SaysNoSuchFile())
             return {TDatabaseState::Absent, QString()};
@@ -61,7 +62,7 @@ TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path)
 bool DatabaseIsOnline(const TDatabaseLogin& login, const QString& path)
 {
     TIBDatabase database;
-    Open(database, login, path);
+    OpenDatabase(database, login, path);
     const int mode = ReadShutdownMode(database);
     database.SetConnected(false);
     return mode == 0;
@@ -71,7 +72,7 @@ int DatabasePageSizeAt(const TDatabaseLogin& login, const QString& path)
 {
     TIBDatabase database;
     try {
-        Open(database, login, path);
+        OpenDatabase(database, login, path);
         const int pageSize = ReadPageSize(database);
         database.SetConnected(false);
         return pageSize > 0 ? pageSize : 0;
@@ -85,7 +86,7 @@ bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path)
 {
     TIBDatabase database;
     try {
-        Open(database, login, path);
+        OpenDatabase(database, login, path);
     } catch (const EIBInterBaseError& failure) {
         if (failure.SaysNoSuchFile())
             return false;

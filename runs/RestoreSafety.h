@@ -46,6 +46,11 @@ TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path);
 // is raised.
 bool DatabaseIsOnline(const TDatabaseLogin& login, const QString& path);
 
+// Attaches database to the database at path on the server that login names,
+// with login's user and password; a failed attachment is raised.
+class TIBDatabase;
+void OpenDatabase(TIBDatabase& database, const TDatabaseLogin& login, const QString& path);
+
 // The page size of the database at path; 0 when it cannot be read.
 int DatabasePageSizeAt(const TDatabaseLogin& login, const QString& path);
 

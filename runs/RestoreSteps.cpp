@@ -1,6 +1,7 @@
 #include "runs/RestoreSteps.h"
 
 #include "core/BackupFile.h"
+#include "core/JobProgress.h"
 #include "ibclient/BackupRestoreServices.h"
 #include "ibclient/ConfigService.h"
 #include "ibclient/Errors.h"
@@ -126,7 +127,16 @@ TRestoreResult RestoreAndCheck(TIBRestoreService& service, TRestoreSink& sink, c
     try {
         TRestoreOutput output;
         service.ServiceStart();
-        sink.ReadOutput(service, [&output](const QStringList& lines) { output.Add(lines); });
+        TJobProgress* progress = sink.progress;
+        if (progress)
+            progress->BeginStage();
+        sink.ReadOutput(service, [&output, progress](const QStringList& lines) {
+            output.Add(lines);
+            if (progress)
+                progress->Lines(lines);
+        });
+        if (progress)
+            progress->EndStage();
         detach.Now();
         // The output's end is not the restore's success: a backup cut short
         // ends its output as a whole one does, and leaves the database shut
