@@ -98,13 +98,16 @@ TEST(ProgressLinesTest, QuietGivesEachWhole5PercentOnceAndTheFinalState)
     }
 }
 
-TEST(ProgressLinesTest, ARunThatNeverStartedPrintsNothing)
+TEST(ProgressLinesTest, ARunRefusedBeforeItStartedTellsOnlyThatItFailedAtNothing)
 {
-    TJobProgress progress;
+    TJobProgress progress([] { return 7.0; });
     std::vector<QString> printed;
     TProgressLines lines(progress, false, [&printed](const QString& line) { printed.push_back(line); });
     lines.Tick();
-    progress.Fail();
     lines.Final();
     EXPECT_TRUE(printed.empty());
+    progress.Fail();
+    lines.Tick();
+    lines.Final();
+    EXPECT_EQ(printed, std::vector<QString>{QStringLiteral("Progresso: Falhou — parou em 0% após 0 s")});
 }

@@ -47,7 +47,7 @@ protected:
 TEST_F(RunsProgressTest, TheBarIsFullExactlyWhenTheSuccessBoxComesAndNeverGoesBack)
 {
     const QString database = Folder() + QStringLiteral("DADOS.FDB");
-    testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("CLIENTES"), 30000));
+    testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("CLIENTES"), 150000));
     auto window = ConnectedWindow(database);
     struct TRun {
         const char* button;
