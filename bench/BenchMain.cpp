@@ -6,11 +6,13 @@
 //                    [--delay-ms 0] [--limit 1.05] [--gbak-limit 0.8] [--floor-limit 0] [--verbose-runs N]
 //                    [--layer-buffer BYTES]
 //   zurbench log [--road backup|restore] [--lines 200000] [--window 1000] [--rounds 5]
+//   zurbench progress --server localhost/3055: --database PATH --folder DIR [--rounds 3]
 
 #include "BenchSupport.h"
 #include "DelayProxy.h"
 #include "GbakRuns.h"
 #include "LogAppend.h"
+#include "ProgressRuns.h"
 #include "ServiceRuns.h"
 #include "WindowRuns.h"
 #include "ibclient/Errors.h"
@@ -513,6 +515,73 @@ int Log(const TOptions& options)
     return within ? 0 : 3;
 }
 
+// The progress of the backup road and of a restore over a database, run as
+// the window runs them, alternately, rounds times: when the figure first
+// showed 50% as a part of the whole run, its largest rise between two 50 ms
+// samples, and what the estimate cost (its query, its bookkeeping) as a part
+// of the run.
+int Progress(const TOptions& options)
+{
+    const TServerAccess access{options.Value(QStringLiteral("server")), QStringLiteral("SYSDBA"),
+        options.Value(QStringLiteral("password"), QStringLiteral("plumtrove"))};
+    const QString database = options.Value(QStringLiteral("database"));
+    const QString folder = options.Value(QStringLiteral("folder"));
+    const QString label = options.Value(QStringLiteral("label"), database);
+    if (access.serverText.isEmpty() || database.isEmpty() || !folder.endsWith(u'/'))
+        Fail(QStringLiteral("progress wants --server, --database and --folder ending in /"));
+    QDir().mkpath(folder);
+    const long rounds = options.Number(QStringLiteral("rounds"), 3);
+    const QString destination = folder + QStringLiteral("progress-restore.fdb");
+    QFile::remove(destination);
+    struct TSide {
+        QString name;
+        std::vector<double> half, step, bookkeeping, query, seconds;
+        void Add(const TProgressFigures& run)
+        {
+            if (!run.estimated || run.seconds <= 0)
+                Fail(QStringLiteral("%1: the run had no estimate").arg(name));
+            half.push_back(run.halfAt / run.seconds);
+            step.push_back(run.largestStep);
+            bookkeeping.push_back(run.bookkeeping / run.seconds);
+            query.push_back(run.planQuery / run.seconds);
+            seconds.push_back(run.seconds);
+        }
+    };
+    TSide backup;
+    backup.name = QStringLiteral("backup road");
+    TSide restore;
+    restore.name = QStringLiteral("restore over");
+    // The first restore makes the database that the others restore over.
+    const QString backupFile = folder + QStringLiteral("ZURPROGRESS.BKP");
+    backup.Add(ProgressOfBackupRoad(access, database, folder));
+    ProgressOfRestoreRoad(access, backupFile, destination);
+    for (long round = 0; round < rounds; ++round) {
+        restore.Add(ProgressOfRestoreRoad(access, backupFile, destination));
+        if (round + 1 < rounds)
+            backup.Add(ProgressOfBackupRoad(access, database, folder));
+    }
+    bool within = true;
+    for (const TSide* side : {&backup, &restore}) {
+        const double half = Median(side->half);
+        const double step = Median(side->step);
+        const bool halfOk = half >= 0.35 && half <= 0.65;
+        within = within && halfOk;
+        QStringList halves;
+        for (double value : side->half)
+            halves << QString::number(value, 'f', 2);
+        Print(QStringLiteral("== progress, %1, %2: run %3 s; 50% first shown at %4 of the run [%5] %6; largest step "
+                             "%7%; plan query %8%, bookkeeping %9% of the run (medians of %10)")
+                  .arg(label, side->name, Seconds(Median(side->seconds)), QString::number(half, 'f', 2),
+                      halves.join(u' '), halfOk ? QStringLiteral("ok") : QStringLiteral("OUTSIDE 0.35-0.65"),
+                      QString::number(step * 100, 'f', 2), QString::number(Median(side->query) * 100, 'f', 2),
+                      QString::number(Median(side->bookkeeping) * 100, 'f', 2))
+                  .arg(side->half.size()));
+    }
+    QFile::remove(backupFile);
+    QFile::remove(destination);
+    return within ? 0 : 3;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -525,7 +594,9 @@ int main(int argc, char** argv)
             return Compare(options);
         if (options.mode == QLatin1String("log"))
             return Log(options);
-        Fail(QStringLiteral("usage: zurbench compare|log [options] (see docs/benchmark.md)"));
+        if (options.mode == QLatin1String("progress"))
+            return Progress(options);
+        Fail(QStringLiteral("usage: zurbench compare|log|progress [options] (see docs/benchmark.md)"));
     } catch (const Exception& failure) {
         Fail(QStringLiteral("%1: %2").arg(QLatin1String(failure.ClassName()), failure.Message()));
     }

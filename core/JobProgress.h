@@ -29,6 +29,8 @@ struct TTableEstimate {
     double rows = 0;
     int indexes = 0;
     bool counted = false;
+    // The declared length of a record, in bytes (0: not known).
+    double recordLength = 0;
 };
 
 struct TJobPlan {
@@ -36,7 +38,13 @@ struct TJobPlan {
     // tables is a plan too).
     bool known = false;
     std::vector<TTableEstimate> tables;
+    // The privileges a restore will name, and the lines of metadata before
+    // the data (a domain, a table, a column each; negative: not known).
+    double grants = -1;
+    double metaLines = -1;
 };
+
+class TStageModel;
 
 // The server jobs that a run is made of, in order: the backup road is a
 // backup and the restore that proves it; a restore run is one restore.
@@ -98,19 +106,26 @@ public:
     TJobProgress& operator=(const TJobProgress&) = delete;
 
 private:
-    struct TModel;
     TClock FClock;
     std::vector<TJobStage> FStages;
     // The model of each stage, made when the stage begins.
-    std::vector<std::unique_ptr<TModel>> FModels;
+    std::vector<std::unique_ptr<TStageModel>> FModels;
     int FCurrent = -1;
     bool FKnown = false;
     double FStart = 0;
     TProgressState::TKind FEnd = TProgressState::TKind::NotStarted;
     double FEndTime = 0;
     mutable double FShown = 0;
+    mutable double FShownAt = 0;
     TJobPlan FPlan;
     double StateFraction(double now) const;
+    // The work of the stages still to come, worked out again only when the
+    // stage in hand has taken lines since (and not more often than twice a
+    // second).
+    mutable long FFutureRevision = -1;
+    mutable double FFutureWork = 0;
+    mutable double FFutureAt = 0;
+    long FRevision = 0;
 };
 
 // A run's progress on every way out: failed, unless the run said Finish.

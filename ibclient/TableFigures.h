@@ -1,7 +1,8 @@
 #pragma once
 // What a database's own metadata says of the size of its user tables, for
-// an estimate of the work of a backup or restore. One statement, no scan of
-// any table: the counts it gives are the server's bookkeeping, not records.
+// an estimate of the work of a backup or restore. One pass over each of four
+// system tables, no scan of any user table: the counts it gives are the
+// server's bookkeeping, not records.
 
 #include <QString>
 

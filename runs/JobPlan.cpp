@@ -42,6 +42,7 @@ TJobPlan PlanFromFigures(const std::vector<TTableFigures>& tables, int pageSize)
         const double measured = table.uniqueSelectivity > 0 ? std::round(1 / table.uniqueSelectivity) : 0;
         estimate.rows = std::max(measured, RecordsInFullPointerPages(table, pageSize));
         estimate.indexes = table.indexes;
+        estimate.recordLength = table.recordLength;
         plan.tables.push_back(estimate);
     }
     return plan;
@@ -53,7 +54,8 @@ TJobPlan JobPlanAt(const TDatabaseLogin& login, const QString& path, QString* wa
     try {
         OpenDatabase(database, login, path);
         const int pageSize = ReadPageSize(database);
-        const TJobPlan plan = PlanFromFigures(ReadTableFigures(database), pageSize);
+        TJobPlan plan = PlanFromFigures(ReadTableFigures(database), pageSize);
+        plan.grants = CountPrivileges(database);
         database.SetConnected(false);
         return plan;
     } catch (const Exception& failure) {
