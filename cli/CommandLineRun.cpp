@@ -4,11 +4,13 @@
 #include "cli/Console.h"
 #include "cli/EventLog.h"
 #include "cli/KeepBackups.h"
+#include "cli/ProgressLines.h"
 #include "cli/RunLogFile.h"
 #include "core/AppPaths.h"
 #include "core/BackupArchive.h"
 #include "core/BackupFile.h"
 #include "core/BackupNaming.h"
+#include "core/JobProgress.h"
 #include "core/RunLock.h"
 #include "ibclient/BackupRestoreServices.h"
 #include "ibclient/Errors.h"
@@ -45,19 +47,30 @@ void Print(std::FILE* stream, QString text)
     std::fputc('\n', stream);
 }
 
-// The run's lines: on standard output (unless quiet) and in the log file.
+// The progress lines go to the console alone, at once: they are few.
+void PrintProgress(const QString& line)
+{
+    Print(stdout, line);
+    std::fflush(stdout);
+}
+
+// The run's lines: on standard output (unless quiet) and in the log file;
+// the progress lines between them on standard output only.
 class TConsoleSink : public TRestoreSink {
 public:
-    TConsoleSink(TRunLogFile& log, bool quiet)
+    TConsoleSink(TRunLogFile& log, bool quiet, TJobProgress& runProgress)
         : FLog(log)
         , FQuiet(quiet)
+        , FProgressLines(runProgress, quiet, &PrintProgress)
     {
+        progress = &runProgress;
     }
     void Line(const QString& line) override
     {
         Out(line);
         FLog.Flush();
         std::fflush(stdout);
+        FProgressLines.Tick();
     }
     void ReadOutput(TIBControlAndQueryService& service, const std::function<void(const QStringList&)>& seen) override
     {
@@ -67,6 +80,7 @@ public:
             const QString line = service.GetNextLine();
             seen({line});
             Out(line);
+            FProgressLines.Tick();
         }
         // Once per job: a verbose job has tens of thousands of lines.
         FLog.Flush();
@@ -74,9 +88,15 @@ public:
     }
     void Wait(int milliseconds) override { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
     // A line of the run's end: shown even when quiet; a failure on standard
-    // error as well, and in the event log.
+    // error as well, and in the event log. The run's progress ends with it,
+    // and its final state comes first.
     void Final(const QString& line, bool failed)
     {
+        if (failed)
+            progress->Fail();
+        else
+            progress->Finish();
+        FProgressLines.Final();
         FLog.Line(line);
         FLog.Flush();
         Print(failed ? stderr : stdout, line);
@@ -97,6 +117,7 @@ private:
     }
     TRunLogFile& FLog;
     bool FQuiet;
+    TProgressLines FProgressLines;
 };
 
 // The log's closing lines.
@@ -231,7 +252,10 @@ int RunCommandLine(const QStringList& arguments)
         if (!command.logFile.isEmpty())
             return ExitUnusable;
     }
-    TConsoleSink sink(log, command.quiet);
+    TJobProgress progress;
+    // Failed on a way out that never reached a final line.
+    TProgressRun progressRun(progress);
+    TConsoleSink sink(log, command.quiet, progress);
     QString file;
     int code = ExitFailed;
     try {

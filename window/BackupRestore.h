@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -27,6 +28,8 @@ class TIBSQL;
 class TIBBackupService;
 class TIBRestoreService;
 class TOpenDialog;
+class TProgressBar;
+struct TProgressState;
 
 class TfrmPrincipal : public QWidget {
     Q_OBJECT
@@ -58,6 +61,8 @@ public:
     QLabel* lblDestino = nullptr;
     QPushButton* btnBackup = nullptr;
     TLogView* mmBackup = nullptr;
+    // How far along the page's run is; hidden until the page's first run.
+    TProgressBar* pbBackup = nullptr;
     QWidget* Restore = nullptr;
     QFrame* Panel2 = nullptr;
     QLabel* Image2 = nullptr;
@@ -67,6 +72,7 @@ public:
     QComboBox* cmbBackups = nullptr;
     QPushButton* btnRestore = nullptr;
     TLogView* mmRestore = nullptr;
+    TProgressBar* pbRestore = nullptr;
     QGroupBox* GroupBox6 = nullptr;
     QLabel* lblBase_Restaurada = nullptr;
     TOpenDialog* OpenDialog1 = nullptr;
@@ -112,6 +118,10 @@ public:
     // Tests point it at a folder of their own before the window is shown.
     QString ProgramDirectory() const { return FProgramDirectory; }
     void SetProgramDirectory(const QString& directory) { FProgramDirectory = directory; }
+
+    // Told of every state a run's bar shows, as it shows it (tests and the
+    // bench record them); nobody is told when it is empty.
+    std::function<void(const TProgressState&)> progressShown;
 
     // Helpers of the runs.
     // Whether a run is in progress (set by TRunGuard).

@@ -56,6 +56,9 @@ struct TWindowGeometry {
     TPlace lblDestino{10, 19, 9, 13};
     TPlace btnBackup{16, 68, 145, 41};
     TPlace mmBackup{16, 120, 505, 167};
+    // The run's bar, in the free room beside the button, centred on it and
+    // short of the picture.
+    TPlace pbBackup{170, 78, 248, 21};
 
     TPlace Panel2{0, 0, 524, 317, TAlign::Fill};
     TPlace Image2{11, 12, 100, 100};
@@ -65,6 +68,8 @@ struct TWindowGeometry {
     TPlace cmbBackups{8, 19, 377, 21};
     TPlace btnRestore{16, 128, 145, 41};
     TPlace mmRestore{16, 175, 505, 113};
+    // Beside the button as on the backup page, up to the group boxes' edge.
+    TPlace pbRestore{170, 138, 351, 21};
     TPlace GroupBox6{16, 295, 505, 41};
     TPlace lblBase_Restaurada{10, 19, 9, 13};
 };

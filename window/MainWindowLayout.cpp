@@ -13,6 +13,7 @@
 #include "logview/LogView.h"
 #include "window/Dialogs.h"
 #include "window/Geometry.h"
+#include "window/ProgressBar.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -176,6 +177,9 @@ void TfrmPrincipal::createBackupPage()
     btnBackup->setText(QStringLiteral("Iniciar &Backup"));
 
     mmBackup = Create<TLogView>(FPlaced, Panel3, "mmBackup", G.mmBackup);
+
+    pbBackup = Create<TProgressBar>(FPlaced, Panel3, "pbBackup", G.pbBackup);
+    pbBackup->setVisible(false);
 }
 
 void TfrmPrincipal::createRestorePage()
@@ -202,6 +206,9 @@ void TfrmPrincipal::createRestorePage()
     btnRestore->setText(QStringLiteral("Iniciar &Restore"));
 
     mmRestore = Create<TLogView>(FPlaced, Panel2, "mmRestore", G.mmRestore);
+
+    pbRestore = Create<TProgressBar>(FPlaced, Panel2, "pbRestore", G.pbRestore);
+    pbRestore->setVisible(false);
 
     GroupBox6 = Create<QGroupBox>(FPlaced, Panel2, "GroupBox6", G.GroupBox6);
     GroupBox6->setTitle(QStringLiteral(" Base de dados restaurada: "));

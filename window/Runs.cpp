@@ -19,6 +19,8 @@
 #include "runs/RestoreSafety.h"
 #include "runs/RestoreSteps.h"
 #include "window/Dialogs.h"
+#include "window/ProgressBar.h"
+#include "window/RunProgress.h"
 
 #include "core/BackupFile.h"
 #include "core/RestoreOutput.h"
@@ -192,6 +194,9 @@ void TfrmPrincipal::btnBackupClick()
     const TDatabaseLogin login{BackupServiceTarget(edServidor->text()), edUsuario->text(), edSenha->text()};
     const QString backupFile = BackupFileName(ProgramDirectory(), database, Today());
     const TRunLog log(*this, *mmBackup, TRunLog::Append);
+    TRunProgress progress(*this, *pbBackup);
+    // Failed on every way out before the end below.
+    TProgressRun progressRun(progress.Job());
     TBackupOutcome outcome;
     {
         // 2. From here on every way out passes through the road's clean-up:
@@ -202,8 +207,10 @@ void TfrmPrincipal::btnBackupClick()
         mmBackup->setFocus();
         // 4.-12. A failed attach leaves the run for the top-level error report.
         TWindowSink sink(log);
+        sink.progress = &progress.Job();
         outcome = RunBackupRoad({login, database, backupFile, NewRunMark()}, *dbBackup, *dbRestore, sink);
         if (!outcome.proved) {
+            progress.Fail();
             ShowMessageBox(BackupFailedText + TwoCarriageReturns + QStringLiteral("Erro:") + outcome.failure,
                 AttentionCaption, TMessageKind::Warning);
             return;
@@ -216,6 +223,8 @@ void TfrmPrincipal::btnBackupClick()
     DB->SetConnected(false);
     // 13.3
     AppendToCatalogue(backupFile);
+    // The backup is proved and in the catalogue: the bar is full as the box says so.
+    progress.Finish();
     // 13.4
     ShowMessageBox(BackupSucceededText, OkCaption, TMessageKind::Information);
     // 13.5
@@ -239,6 +248,10 @@ void TfrmPrincipal::btnRestoreClick()
     const QString destination = edCaminho->text();
     const TDatabaseLogin login{RestoreServiceTarget(edServidor->text()), edUsuario->text(), edSenha->text()};
     const TRunLog log(*this, *mmRestore, TRunLog::InsertAtEnd);
+    TRunProgress progress(*this, *pbRestore);
+    // Failed on every way out before the end below; a run refused before
+    // the road started its estimate leaves the bar at nothing.
+    TProgressRun progressRun(progress.Job());
     // An archive: the server restores the backup extracted from it into a
     // file of this run's own, which goes on every way out of the run.
     TExtractedBackup extracted;
@@ -248,6 +261,7 @@ void TfrmPrincipal::btnRestoreClick()
         if (!ExtractForRestore(
                 chosen, login.target, ProgramDirectory(), [&log](const QString& line) { log.Line(line); },
                 &TfrmPrincipal::ProcessMessages, extracted)) {
+            progress.Fail();
             ShowMessageBox(RestoreFailedText, AttentionCaption, TMessageKind::Warning);
             return;
         }
@@ -269,6 +283,7 @@ void TfrmPrincipal::btnRestoreClick()
         TBusyCursor hourGlass;
         TDetachOnExit cleanUp(*dbRestore);
         TWindowSink sink(log);
+        sink.progress = &progress.Job();
         TRestoreRequest request;
         request.login = login;
         request.backupFile = backupFile;
@@ -285,6 +300,7 @@ void TfrmPrincipal::btnRestoreClick()
             QString box = RestoreFailedText;
             if (!outcome.boxNote.isEmpty())
                 box += TwoCarriageReturns + outcome.boxNote;
+            progress.Fail();
             ShowMessageBox(box, AttentionCaption, TMessageKind::Warning);
             cleanUp.Now();
             return;
@@ -296,6 +312,8 @@ void TfrmPrincipal::btnRestoreClick()
     extracted = TExtractedBackup();
     // 12.1 The database this run restored.
     lblBase_Restaurada->setText(destination);
+    // The restored database is online at its path: the bar is full as the box says so.
+    progress.Finish();
     // 12.2
     ShowMessageBox(RestoreSucceededText, OkCaption, TMessageKind::Information);
     // 12.3

@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -82,6 +83,12 @@ QString Rows(const QString& table, int rows)
                           "insert into %1 values (:i, 'linha ' || :i); i = i + 1; end end^\nset term ; ^\n")
         .arg(table)
         .arg(rows);
+}
+
+// The progress lines of a run's standard output.
+QStringList ProgressLines(const QString& output)
+{
+    return output.split(u'\n').filter(QRegularExpression(QStringLiteral("^Progresso: ")));
 }
 
 QString Stamp(const QDate& date)
@@ -151,11 +158,35 @@ TEST_F(CommandLineRunTest, AScheduledRunMakesAProvedBackupAndItsLog)
     // No scratch database of the proof is left beside the database.
     EXPECT_EQ(FilesIn(folder), QStringList{QStringLiteral("DADOS.FDB")});
 
-    // Quiet: the final line alone.
+    // The progress on the console only, at most once a second, its end just
+    // before the final line.
+    const QStringList lines = run.output.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines.at(lines.size() - 2).startsWith(QStringLiteral("Progresso: 100% — concluído em ")))
+        << lines.at(lines.size() - 2).toStdString();
+    const QRegularExpression seconds(QStringLiteral("Tempo decorrido: ([0-9.]+) s"));
+    const double elapsed = seconds.match(log).captured(1).toDouble();
+    EXPECT_LE(ProgressLines(run.output).size(), static_cast<qsizetype>(elapsed) + 2);
+    EXPECT_FALSE(log.contains(QLatin1String("Progresso")));
+
+    // Quiet: the progress at each whole 5% it reached, its end, the final line.
     const TRun quiet = RunProgram(Backup({QStringLiteral("--quiet"), QStringLiteral("--log"), folder + "q.log"}));
     ASSERT_EQ(quiet.exitCode, 0) << quiet.errors.toStdString();
-    EXPECT_EQ(quiet.output, QStringLiteral("Backup realizado com sucesso !!! ") + todays + u'\n');
-    EXPECT_TRUE(Text(ReadFile(folder + "q.log")).contains(QLatin1String("gbak:")));
+    QStringList quietLines = quiet.output.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GE(quietLines.size(), 2) << quiet.output.toStdString();
+    EXPECT_EQ(quietLines.takeLast(), QStringLiteral("Backup realizado com sucesso !!! ") + todays);
+    EXPECT_TRUE(quietLines.takeLast().startsWith(QStringLiteral("Progresso: 100% — concluído em ")));
+    EXPECT_EQ(ProgressLines(quiet.output).size(), quietLines.size() + 1) << quiet.output.toStdString();
+    int step = 0;
+    for (const QString& line : quietLines) {
+        const QRegularExpressionMatch percent = QRegularExpression(QStringLiteral("^Progresso: (\\d+)% ")).match(line);
+        ASSERT_TRUE(percent.hasMatch()) << line.toStdString();
+        EXPECT_GT(percent.captured(1).toInt() / 5, step) << line.toStdString();
+        step = percent.captured(1).toInt() / 5;
+    }
+    const QString quietLog = Text(ReadFile(folder + "q.log"));
+    EXPECT_TRUE(quietLog.contains(QLatin1String("gbak:")));
+    EXPECT_FALSE(quietLog.contains(QLatin1String("Progresso")));
 }
 
 TEST_F(CommandLineRunTest, KeepingThreeAfterFiveDaysLeavesTheNewestThree)

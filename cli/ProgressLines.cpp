@@ -1,0 +1,74 @@
+#include "cli/ProgressLines.h"
+
+#include "core/JobProgress.h"
+
+#include <QElapsedTimer>
+
+#include <cmath>
+
+namespace {
+
+constexpr double LineEverySeconds = 1.0;
+// A verbose job has tens of thousands of lines: the state (which weighs every
+// table) is looked at this often at most, the clock at every line.
+constexpr double LookEverySeconds = 0.05;
+constexpr int QuietStepPercent = 5;
+
+double Now()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+QString ProgressLine(const QString& text)
+{
+    return QStringLiteral("Progresso: ") + text;
+}
+
+TProgressLines::TProgressLines(const TJobProgress& progress, bool quiet, TPrint print, TClock clock)
+    : FProgress(progress)
+    , FQuiet(quiet)
+    , FPrint(std::move(print))
+    , FClock(clock ? std::move(clock) : TClock(&Now))
+{
+}
+
+void TProgressLines::Tick()
+{
+    if (!FProgress.Running())
+        return;
+    const double now = FClock();
+    const double wait = FQuiet ? LookEverySeconds : LineEverySeconds;
+    if (FLastLook >= 0 && now - FLastLook < wait)
+        return;
+    FLastLook = now;
+    const TProgressState state = FProgress.State();
+    const QString text = ProgressText(state);
+    if (FQuiet) {
+        // Only a figure tells a step: nothing while there is no estimate.
+        if (state.kind != TProgressState::TKind::Estimated)
+            return;
+        const int step = static_cast<int>(std::floor(state.fraction * 100)) / QuietStepPercent;
+        if (step <= FLastStep)
+            return;
+        FLastStep = step;
+    } else {
+        // The same words again tell nothing new.
+        if (text == FLastText)
+            return;
+    }
+    FLastText = text;
+    FPrint(ProgressLine(text));
+}
+
+void TProgressLines::Final()
+{
+    const TProgressState state = FProgress.State();
+    if (state.kind == TProgressState::TKind::NotStarted)
+        return;
+    FPrint(ProgressLine(ProgressText(state)));
+}

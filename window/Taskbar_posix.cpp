@@ -1,0 +1,13 @@
+#include "window/Taskbar.h"
+
+struct TTaskbarProgress::TButton { };
+
+TTaskbarProgress::TTaskbarProgress(QWidget&)
+{
+}
+
+TTaskbarProgress::~TTaskbarProgress() = default;
+
+void TTaskbarProgress::Show(const TProgressState&)
+{
+}
