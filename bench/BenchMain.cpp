@@ -24,6 +24,7 @@
 #include <QMap>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -579,6 +580,36 @@ int Progress(const TOptions& options)
     }
     QFile::remove(backupFile);
     QFile::remove(destination);
+    // The bar itself, in the window's runs: the backup road, and the restore
+    // over a database (planned on it), as the operator sees them.
+    std::vector<double> barHalf[2], barStep[2];
+    for (long round = 0; round < rounds; ++round) {
+        const TWindowRuns runs = RunWindow(access, database, folder, destination);
+        const TTimedRun* sides[2] = {&runs.backup, &runs.restoreOver};
+        for (int side = 0; side < 2; ++side) {
+            if (!sides[side]->barEstimated || sides[side]->seconds <= 0)
+                Fail(QStringLiteral("the window's run had no estimate"));
+            barHalf[side].push_back(sides[side]->barHalfAt / sides[side]->seconds);
+            barStep[side].push_back(sides[side]->barLargestStep);
+        }
+    }
+    QFile::remove(destination);
+    const QString windowSides[2] = {QStringLiteral("window backup"), QStringLiteral("window restore over")};
+    for (int side = 0; side < 2; ++side) {
+        const double half = Median(barHalf[side]);
+        const bool halfOk = half >= 0.35 && half <= 0.65;
+        const double step = *std::max_element(barStep[side].begin(), barStep[side].end());
+        within = within && halfOk;
+        QStringList halves;
+        for (double value : barHalf[side])
+            halves << QString::number(value, 'f', 2);
+        Print(QStringLiteral("== progress, %1, %2: the bar first showed 50% at %3 of the run [%4] %5; its largest "
+                             "step %6% (largest of %7 runs)")
+                  .arg(label, windowSides[side], QString::number(half, 'f', 2), halves.join(u' '),
+                      halfOk ? QStringLiteral("ok") : QStringLiteral("OUTSIDE 0.35-0.65"),
+                      QString::number(step * 100, 'f', 2))
+                  .arg(barHalf[side].size()));
+    }
     return within ? 0 : 3;
 }
 

@@ -14,6 +14,12 @@ struct TServerAccess {
 
 struct TTimedRun {
     double seconds = 0;
+    // What the run's progress bar showed (window runs): seconds from the
+    // press to the first 50% or more (negative: never), and its largest rise
+    // between two showings while it estimated.
+    double barHalfAt = -1;
+    double barLargestStep = 0;
+    bool barEstimated = false;
     // Processor time of the reading side: the gbak process, or the bench
     // process for the client layer and the window.
     double processorSeconds = 0;

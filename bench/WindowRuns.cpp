@@ -4,6 +4,7 @@
 #include "ibclient/BackupRestoreServices.h"
 #include "ibclient/Database.h"
 #include "logview/LogView.h"
+#include "core/JobProgress.h"
 #include "window/BackupRestore.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QWindow>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -66,13 +68,24 @@ TWindowRuns RunWindow(
     QApplication::processEvents();
 
     // Times one press of a run's button, with the paints of its log counted.
-    const auto timedRun = [&dialogs](const std::function<void()>& press, TLogView& log, const QString& success) {
+    const auto timedRun = [&dialogs, &window](const std::function<void()>& press, TLogView& log, const QString& success) {
         TTimedRun run;
         TPaintCounter paints;
         log.viewport()->installEventFilter(&paints);
         const double start = Now();
         const double processor = ProcessorTime();
+        double lastShown = 0;
+        window->progressShown = [&run, &lastShown, start](const TProgressState& state) {
+            if (state.kind != TProgressState::TKind::Estimated)
+                return;
+            run.barEstimated = true;
+            run.barLargestStep = std::max(run.barLargestStep, state.fraction - lastShown);
+            lastShown = state.fraction;
+            if (run.barHalfAt < 0 && state.fraction >= 0.5)
+                run.barHalfAt = Now() - start;
+        };
         press();
+        window->progressShown = nullptr;
         run.seconds = Now() - start;
         run.processorSeconds = ProcessorTime() - processor;
         log.viewport()->removeEventFilter(&paints);

@@ -10,6 +10,7 @@
 // Every check reaches the database exactly as the service that writes it
 // does: the same server, the same protocol, the same path.
 
+#include "core/JobProgress.h"
 #include "core/BackupFile.h"
 #include "core/BackupNaming.h"
 
@@ -40,7 +41,6 @@ struct TDatabaseProbe {
 // Attaches to the database at path to see which; never raises for a failed
 // attachment. With plan, a database that is there gives its job plan too
 // (in the same attachment; unknown when it cannot be read).
-struct TJobPlan;
 TDatabaseProbe ProbeDatabase(const TDatabaseLogin& login, const QString& path, TJobPlan* plan = nullptr);
 
 // Whether the database at path is online (not left shut down by the server).
@@ -76,6 +76,8 @@ struct TProvenBackup {
     TServiceTarget target;
     QString database;
     int pageSize = 0;
+    // What the proving restore moved: the plan of a restore's progress.
+    TJobPlan plan;
 
     // Whether this is the proof for restoring backupFile, unchanged since, to
     // destination on the server that target names.

@@ -216,7 +216,7 @@ void TfrmPrincipal::btnBackupClick()
             return;
         }
     }
-    FProvenBackup = {backupFile, FileStamp(backupFile), login.target, database, outcome.pageSize};
+    FProvenBackup = {backupFile, FileStamp(backupFile), login.target, database, outcome.pageSize, outcome.plan};
     // 13.1
     AppendLogLine(*mmBackup, QStringLiteral("Finalizando Backup..."));
     // 13.2
@@ -292,6 +292,9 @@ void TfrmPrincipal::btnRestoreClick()
         request.destination = destination;
         request.pageSize = pageSize;
         request.proved = proved;
+        // What the proof restored is what this restore will move.
+        if (proved)
+            request.plan = FProvenBackup.plan;
         // 9.-10. A failed attach leaves the run for the top-level error report.
         const TRestoreOutcome outcome = RunRestoreRoad(request, *dbRestore, sink);
         // The service's lists name the run's destination, whatever the road sent.
