@@ -13,6 +13,8 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -76,6 +78,8 @@ TWindowRuns RunWindow(
         const double processor = ProcessorTime();
         double lastShown = 0;
         window->progressShown = [&run, &lastShown, start](const TProgressState& state) {
+            if (std::getenv("ZUR_BENCH_TRACE"))
+                std::fprintf(stderr, "bar %.3f %.4f %d\n", Now() - start, state.fraction, static_cast<int>(state.kind));
             if (state.kind != TProgressState::TKind::Estimated)
                 return;
             run.barEstimated = true;

@@ -42,11 +42,14 @@ void TProgressLines::Tick()
     if (!FProgress.Running())
         return;
     const double now = FClock();
-    const double wait = FQuiet ? LookEverySeconds : LineEverySeconds;
-    if (FLastLook >= 0 && now - FLastLook < wait)
+    // Looked at often, as the window's bar is (the figure catches up with
+    // the estimate a little at each look), printed at most once a second.
+    if (FLastLook >= 0 && now - FLastLook < LookEverySeconds)
         return;
     FLastLook = now;
     const TProgressState state = FProgress.State();
+    if (!FQuiet && FLastPrint >= 0 && now - FLastPrint < LineEverySeconds)
+        return;
     const QString text = ProgressText(state);
     if (FQuiet) {
         // Only a figure tells a step: nothing while there is no estimate.
@@ -62,6 +65,7 @@ void TProgressLines::Tick()
             return;
     }
     FLastText = text;
+    FLastPrint = now;
     FPrint(ProgressLine(text));
 }
 

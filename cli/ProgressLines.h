@@ -31,6 +31,7 @@ private:
     TPrint FPrint;
     TClock FClock;
     double FLastLook = -1;
+    double FLastPrint = -1;
     QString FLastText;
     int FLastStep = 0;
 };

@@ -20,6 +20,7 @@ constexpr double FutureEvery = 0.5;
 // with the estimate, and the pace taken while the job's own is lower.
 constexpr double CatchUpPace = 2.0;
 constexpr double SlowestPace = 0.01;
+constexpr double LongestLookGap = 0.1;
 
 double Now()
 {
@@ -156,7 +157,9 @@ double TJobProgress::StateFraction(double now) const
     // over in bulk, and what a batch ticks off at once is shown as it went.
     const double elapsed = std::max(1e-3, now - FStart);
     const double fastest = CatchUpPace * std::max(estimate / elapsed, SlowestPace);
-    const double step = fastest * std::max(0.0, now - FShownAt);
+    // A look long after the last (a window busy elsewhere) moves the figure
+    // no further than a look in time would have.
+    const double step = fastest * std::min(std::max(0.0, now - FShownAt), LongestLookGap);
     FShown = std::max(FShown, std::min(estimate, FShown + step));
     FShownAt = now;
     return FShown;
