@@ -35,7 +35,7 @@ public:
     void Begin() { FStart = Now(); }
     double Seconds() const { return Now() - FStart; }
 
-    void Line(const QString&) override {}
+    void Line(const QString&) override { }
     void ReadOutput(TIBControlAndQueryService& service, const std::function<void(const QStringList&)>& seen) override
     {
         TBatchFeed feed(*this, seen);
@@ -95,8 +95,8 @@ private:
                 return;
             const double before = Now();
             if (std::getenv("ZUR_BENCH_TRACE"))
-                std::fprintf(stderr, "batch %.3f %lld [%s]\n", before - FSink.FStart, static_cast<long long>(FHeld.size()),
-                    qUtf8Printable(FHeld.last()));
+                std::fprintf(stderr, "batch %.3f %lld [%s]\n", before - FSink.FStart,
+                    static_cast<long long>(FHeld.size()), qUtf8Printable(FHeld.last()));
             FSeen(FHeld);
             FSink.FRun.bookkeeping += Now() - before;
             FHeld.clear();
@@ -170,7 +170,8 @@ TProgressFigures ProgressOfBackupRoad(const TServerAccess& access, const QString
     return run;
 }
 
-TProgressFigures ProgressOfRestoreRoad(const TServerAccess& access, const QString& backupFile, const QString& destination)
+TProgressFigures ProgressOfRestoreRoad(
+    const TServerAccess& access, const QString& backupFile, const QString& destination)
 {
     TProgressFigures run;
     const TDatabaseLogin login = LoginOf(access, false);

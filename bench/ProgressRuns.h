@@ -24,4 +24,5 @@ struct TProgressFigures {
 TProgressFigures ProgressOfBackupRoad(const TServerAccess& access, const QString& database, const QString& folder);
 // The restore road of backupFile to destination: over the database there,
 // planned on it, or to a new path (nothing to plan on).
-TProgressFigures ProgressOfRestoreRoad(const TServerAccess& access, const QString& backupFile, const QString& destination);
+TProgressFigures ProgressOfRestoreRoad(
+    const TServerAccess& access, const QString& backupFile, const QString& destination);

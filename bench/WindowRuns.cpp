@@ -1,10 +1,10 @@
 #include "WindowRuns.h"
 
 #include "BenchSupport.h"
+#include "core/JobProgress.h"
 #include "ibclient/BackupRestoreServices.h"
 #include "ibclient/Database.h"
 #include "logview/LogView.h"
-#include "core/JobProgress.h"
 #include "window/BackupRestore.h"
 
 #include <QApplication>
@@ -70,7 +70,8 @@ TWindowRuns RunWindow(
     QApplication::processEvents();
 
     // Times one press of a run's button, with the paints of its log counted.
-    const auto timedRun = [&dialogs, &window](const std::function<void()>& press, TLogView& log, const QString& success) {
+    const auto timedRun = [&dialogs, &window](
+                              const std::function<void()>& press, TLogView& log, const QString& success) {
         TTimedRun run;
         TPaintCounter paints;
         log.viewport()->installEventFilter(&paints);

@@ -18,9 +18,9 @@ constexpr double LeftAfterFraction = 0.02;
 constexpr double FutureEvery = 0.5;
 // How much faster than the job's pace so far the figure may move to catch up
 // with the estimate, and the pace taken while the job's own is lower.
-constexpr double CatchUpPace = 2.0;
+constexpr double CatchUpPace = 1.75;
 constexpr double SlowestPace = 0.01;
-constexpr double LongestLookGap = 0.1;
+constexpr double LongestLookGap = 0.075;
 
 double Now()
 {

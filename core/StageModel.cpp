@@ -84,15 +84,13 @@ std::vector<std::pair<TStageModel::TPhase, double>> TStageModel::Budgets() const
     }
     const double metaLines = FMetaLines >= 0 ? std::max(FMetaLines, FMetaLinesSeen) : -1;
     if (Backup()) {
-        const double meta
-            = BackupStart + (metaLines >= 0 ? metaLines * BackupMetaLine : tables * BackupTableMeta);
+        const double meta = BackupStart + (metaLines >= 0 ? metaLines * BackupMetaLine : tables * BackupTableMeta);
         return {{TPhase::Meta, meta}, {TPhase::Data, data},
             {TPhase::Tail, BackupTableTail * tables + BackupTailPerRecord * rows}};
     }
     const double meta = RestoreStart + (metaLines >= 0 ? metaLines * RestoreMetaLine : tables * RestoreTableMeta)
         + tables * RestoreTableMetaCommit;
-    const double grants
-        = FGrants >= 0 ? std::max(FGrants, FGrantsSeen) * RestoreGrant : tables * RestoreTableGrants;
+    const double grants = FGrants >= 0 ? std::max(FGrants, FGrantsSeen) * RestoreGrant : tables * RestoreTableGrants;
     indexes += FOtherIndexes * RestoreIndex;
     indexes = std::max(indexes, FIndexWorkDone + std::max(0.0, FIndexInHand));
     return {{TPhase::Meta, meta}, {TPhase::Data, data}, {TPhase::Grants, grants},
@@ -116,7 +114,8 @@ double TStageModel::DoneInPhase() const
         }
         if (FCurrent >= 0) {
             const TTable& table = FTables[static_cast<size_t>(FCurrent)];
-            sum += (Backup() ? BackupTableData : RestoreTableData) + RecordCost(table) * std::min(table.done, table.rows);
+            sum += (Backup() ? BackupTableData : RestoreTableData)
+                + RecordCost(table) * std::min(table.done, table.rows);
         }
         return sum;
     }

@@ -12,7 +12,6 @@ namespace {
 // The server's words when a restore could not drop a database that others use.
 const QString MightBeInUse = QStringLiteral("might be in use");
 
-
 // Whether the failed attachment says another engine holds the file (an
 // engine in this process while a server has the database open).
 bool SaysHeldByAnotherEngine(const EIBError& failure)

@@ -10,9 +10,9 @@
 // Every check reaches the database exactly as the service that writes it
 // does: the same server, the same protocol, the same path.
 
-#include "core/JobProgress.h"
 #include "core/BackupFile.h"
 #include "core/BackupNaming.h"
+#include "core/JobProgress.h"
 
 #include <QString>
 

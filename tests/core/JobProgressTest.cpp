@@ -57,8 +57,8 @@ public:
         if (state.kind == TProgressState::TKind::Estimated) {
             EXPECT_LT(state.fraction, 1.0) << "100% before the end, at " << FClock;
             if (std::getenv("ZUR_TRACE_STEPS") && state.fraction - FLast > 0.01)
-                std::fprintf(stderr, "%.3f %.4f -> %.4f after %s\n", FClock, FLast, state.fraction,
-                    qUtf8Printable(FLastLine));
+                std::fprintf(
+                    stderr, "%.3f %.4f -> %.4f after %s\n", FClock, FLast, state.fraction, qUtf8Printable(FLastLine));
             if (state.fraction - FLast > FLargestStep) {
                 FLargestStep = state.fraction - FLast;
                 FLargestStepAt = FLastLine;
@@ -338,7 +338,9 @@ TEST(JobProgress, IndeterminateFailedAndRefused)
     {
         SCOPED_TRACE("refused");
         TScriptedJob job;
-        { const TProgressRun run(job.Progress()); }
+        {
+            const TProgressRun run(job.Progress());
+        }
         const TProgressState state = job.Progress().State();
         EXPECT_EQ(state.kind, TProgressState::TKind::Failed);
         EXPECT_EQ(state.fraction, 0);

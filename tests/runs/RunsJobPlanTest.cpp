@@ -29,8 +29,8 @@ const QString Tables = QStringLiteral(
 
 const TTableEstimate* Listed(const TJobPlan& plan, const QString& name)
 {
-    const auto found = std::find_if(plan.tables.begin(), plan.tables.end(),
-        [&name](const TTableEstimate& table) { return table.name == name; });
+    const auto found = std::find_if(
+        plan.tables.begin(), plan.tables.end(), [&name](const TTableEstimate& table) { return table.name == name; });
     return found == plan.tables.end() ? nullptr : &*found;
 }
 
@@ -56,7 +56,8 @@ TEST_F(RunsJobPlanTest, ThePlanIsWhatTheMetadataSays)
     const QString database = Folder() + QStringLiteral("DADOS.FDB");
     // Small pages: a table of a few megabytes spans several pointer pages.
     testserver::CreateDatabase(database, Tables, 3, 4096);
-    const TDatabaseLogin login{BackupServiceTarget(testserver::ServerText()), testserver::User(), testserver::Password()};
+    const TDatabaseLogin login{
+        BackupServiceTarget(testserver::ServerText()), testserver::User(), testserver::Password()};
     {
         SCOPED_TRACE("a database whose tables were filled after their indexes were made");
         const TJobPlan plan = JobPlanAt(login, database);
