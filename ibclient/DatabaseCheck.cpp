@@ -16,7 +16,6 @@ namespace {
 
 const char ShutdownModeQuery[] = "SELECT CAST(MON$SHUTDOWN_MODE AS INTEGER) FROM MON$DATABASE";
 const char PageSizeQuery[] = "SELECT CAST(MON$PAGE_SIZE AS INTEGER) FROM MON$DATABASE";
-const char PrivilegesQuery[] = "SELECT CAST(COUNT(*) AS INTEGER) FROM RDB$USER_PRIVILEGES";
 // The attachments of people and programs (not the server's own workers)
 // other than the one asking.
 const char OtherAttachmentsQuery[] = "SELECT CAST(COUNT(*) AS INTEGER) FROM MON$ATTACHMENTS"
@@ -84,11 +83,6 @@ int ReadPageSize(TIBDatabase& database)
 int CountOtherAttachments(TIBDatabase& database)
 {
     return ReadInteger(database, OtherAttachmentsQuery);
-}
-
-int CountPrivileges(TIBDatabase& database)
-{
-    return ReadInteger(database, PrivilegesQuery);
 }
 
 void DropDatabase(TIBDatabase& database)

@@ -20,9 +20,5 @@ int ReadPageSize(TIBDatabase& database);
 // his own); raises as ReadShutdownMode.
 int CountOtherAttachments(TIBDatabase& database);
 
-// How many privileges the database grants (RDB$USER_PRIVILEGES: a backup
-// writes and a restore names each); raises as ReadShutdownMode.
-int CountPrivileges(TIBDatabase& database);
-
 // Drops the attached database (isc_drop_database); afterwards the object is not connected.
 void DropDatabase(TIBDatabase& database);

@@ -55,11 +55,10 @@ TJobPlan PlanFromFigures(const TDatabaseTables& figures, int pageSize)
     return plan;
 }
 
-TJobPlan ReadJobPlan(TIBDatabase& database)
+TJobPlan ReadJobPlan(TIBDatabase& database, int pageSize)
 {
     try {
-        const int pageSize = ReadPageSize(database);
-        return PlanFromFigures(ReadTableFigures(database), pageSize);
+        return PlanFromFigures(ReadTableFigures(database), pageSize >= 0 ? pageSize : ReadPageSize(database));
     } catch (const Exception& failure) {
         qWarning("No estimate of the job's work: %s", failure.what());
         return TJobPlan();
@@ -79,7 +78,7 @@ TDatabaseFigures DatabaseFiguresAt(const TDatabaseLogin& login, const QString& p
         OpenDatabase(database, login, path);
         figures.pageSize = std::max(0, ReadPageSize(database));
         if (withPlan)
-            figures.plan = ReadJobPlan(database);
+            figures.plan = ReadJobPlan(database, figures.pageSize);
         database.SetConnected(false);
     } catch (const Exception& failure) {
         qWarning("The page size of %s could not be read: %s", qUtf8Printable(path), failure.what());

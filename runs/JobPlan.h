@@ -19,9 +19,10 @@ class TIBDatabase;
 // is known, even when it holds no tables.
 TJobPlan PlanFromFigures(const TDatabaseTables& figures, int pageSize);
 
-// The plan of the attached database; an unknown plan when it cannot be read
-// (the reason in a warning: the run goes on without an estimate).
-TJobPlan ReadJobPlan(TIBDatabase& database);
+// The plan of the attached database (its page size read unless given); an
+// unknown plan when it cannot be read (the reason in a warning: the run goes
+// on without an estimate).
+TJobPlan ReadJobPlan(TIBDatabase& database, int pageSize = -1);
 // The same in an attachment of its own.
 TJobPlan JobPlanAt(const TDatabaseLogin& login, const QString& path);
 

@@ -70,20 +70,6 @@ bool DatabaseIsOnline(const TDatabaseLogin& login, const QString& path)
     return mode == 0;
 }
 
-int DatabasePageSizeAt(const TDatabaseLogin& login, const QString& path)
-{
-    TIBDatabase database;
-    try {
-        OpenDatabase(database, login, path);
-        const int pageSize = ReadPageSize(database);
-        database.SetConnected(false);
-        return pageSize > 0 ? pageSize : 0;
-    } catch (const Exception& failure) {
-        qWarning("The page size of %s could not be read: %s", qUtf8Printable(path), failure.what());
-        return 0;
-    }
-}
-
 bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path)
 {
     TIBDatabase database;

@@ -53,9 +53,6 @@ bool DatabaseIsOnline(const TDatabaseLogin& login, const QString& path);
 class TIBDatabase;
 void OpenDatabase(TIBDatabase& database, const TDatabaseLogin& login, const QString& path);
 
-// The page size of the database at path; 0 when it cannot be read.
-int DatabasePageSizeAt(const TDatabaseLogin& login, const QString& path);
-
 // Drops the database at path. Returns false when the server has no such file;
 // any other failure is raised.
 bool DropDatabaseAt(const TDatabaseLogin& login, const QString& path);
