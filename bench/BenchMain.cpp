@@ -539,10 +539,10 @@ int Progress(const TOptions& options)
         std::vector<double> half, step, bookkeeping, query, seconds;
         void Add(const TProgressFigures& run)
         {
-            if (!run.estimated || run.seconds <= 0)
+            if (!run.figure.estimated || run.seconds <= 0)
                 Fail(QStringLiteral("%1: the run had no estimate").arg(name));
-            half.push_back(run.halfAt / run.seconds);
-            step.push_back(run.largestStep);
+            half.push_back(run.figure.halfAt / run.seconds);
+            step.push_back(run.figure.largestStep);
             bookkeeping.push_back(run.bookkeeping / run.seconds);
             query.push_back(run.planQuery / run.seconds);
             seconds.push_back(run.seconds);
@@ -587,10 +587,10 @@ int Progress(const TOptions& options)
         const TWindowRuns runs = RunWindow(access, database, folder, destination);
         const TTimedRun* sides[2] = {&runs.backup, &runs.restoreOver};
         for (int side = 0; side < 2; ++side) {
-            if (!sides[side]->barEstimated || sides[side]->seconds <= 0)
+            if (!sides[side]->bar.estimated || sides[side]->seconds <= 0)
                 Fail(QStringLiteral("the window's run had no estimate"));
-            barHalf[side].push_back(sides[side]->barHalfAt / sides[side]->seconds);
-            barStep[side].push_back(sides[side]->barLargestStep);
+            barHalf[side].push_back(sides[side]->bar.halfAt / sides[side]->seconds);
+            barStep[side].push_back(sides[side]->bar.largestStep);
         }
     }
     QFile::remove(destination);

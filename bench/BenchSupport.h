@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <vector>
 
 // Seconds on a monotonic clock.
@@ -33,6 +34,24 @@ public:
     long events = 0;
     double area = 0;
     bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// What a run's progress figure did, as it was looked at: seconds from the
+// run's start to the first look at 50% or more (negative: never), its largest
+// rise between two looks while it estimated, and whether it estimated at all.
+struct TFigureWatch {
+    double halfAt = -1;
+    double largestStep = 0;
+    bool estimated = false;
+    double last = 0;
+    void Saw(double fraction, double seconds)
+    {
+        estimated = true;
+        largestStep = std::max(largestStep, fraction - last);
+        last = fraction;
+        if (halfAt < 0 && fraction >= 0.5)
+            halfAt = seconds;
+    }
 };
 
 // Stops the benchmark with a message on the standard error output.

@@ -2,6 +2,8 @@
 // The server's own tool, gbak, run through the same service manager as the
 // window: the reference the window's runs are measured against.
 
+#include "BenchSupport.h"
+
 #include <QString>
 
 struct TServerAccess {
@@ -14,12 +16,8 @@ struct TServerAccess {
 
 struct TTimedRun {
     double seconds = 0;
-    // What the run's progress bar showed (window runs): seconds from the
-    // press to the first 50% or more (negative: never), and its largest rise
-    // between two showings while it estimated.
-    double barHalfAt = -1;
-    double barLargestStep = 0;
-    bool barEstimated = false;
+    // What the run's progress bar showed (window runs).
+    TFigureWatch bar;
     // Processor time of the reading side: the gbak process, or the bench
     // process for the client layer and the window.
     double processorSeconds = 0;

@@ -63,11 +63,7 @@ public:
             std::fprintf(stderr, "%.3f %.4f %s\n", now - FStart, state.fraction, qUtf8Printable(ProgressText(state)));
         if (state.kind != TProgressState::TKind::Estimated)
             return;
-        FRun.estimated = true;
-        FRun.largestStep = std::max(FRun.largestStep, state.fraction - FLastFraction);
-        FLastFraction = state.fraction;
-        if (FRun.halfAt < 0 && state.fraction >= 0.5)
-            FRun.halfAt = now - FStart;
+        FRun.figure.Saw(state.fraction, now - FStart);
     }
 
 private:
@@ -115,7 +111,6 @@ private:
     TJobProgress FProgress;
     double FStart = 0;
     double FLastSample = 0;
-    double FLastFraction = 0;
 };
 
 // The restore service as the window sets it up.

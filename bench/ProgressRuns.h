@@ -9,15 +9,12 @@
 
 struct TProgressFigures {
     double seconds = 0;
-    // Seconds from the start to the first sample at 50% or more.
-    double halfAt = -1;
-    // The largest rise between two samples.
-    double largestStep = 0;
+    // What the figure did, sampled every 50 ms.
+    TFigureWatch figure;
     // Seconds the estimate's bookkeeping took (feeding it lines, asking its state).
     double bookkeeping = 0;
     // Seconds the plan's query took (attach, read, detach).
     double planQuery = 0;
-    bool estimated = false;
 };
 
 // The backup road of database into folder (a backup written and proved).

@@ -77,17 +77,12 @@ TWindowRuns RunWindow(
         log.viewport()->installEventFilter(&paints);
         const double start = Now();
         const double processor = ProcessorTime();
-        double lastShown = 0;
-        window->progressShown = [&run, &lastShown, start](const TProgressState& state) {
+        window->progressShown = [&run, start](const TProgressState& state) {
             if (std::getenv("ZUR_BENCH_TRACE"))
                 std::fprintf(stderr, "bar %.3f %.4f %d\n", Now() - start, state.fraction, static_cast<int>(state.kind));
             if (state.kind != TProgressState::TKind::Estimated)
                 return;
-            run.barEstimated = true;
-            run.barLargestStep = std::max(run.barLargestStep, state.fraction - lastShown);
-            lastShown = state.fraction;
-            if (run.barHalfAt < 0 && state.fraction >= 0.5)
-                run.barHalfAt = Now() - start;
+            run.bar.Saw(state.fraction, Now() - start);
         };
         press();
         window->progressShown = nullptr;
