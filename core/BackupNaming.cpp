@@ -50,8 +50,10 @@ QString BackupBaseName(const QString& databasePath)
         --start;
     }
     const QString lastElement = databasePath.mid(start);
+    // A name without a "." is the base name whole: cut to nothing, two such
+    // databases backed up into one folder on one day would share a backup.
     const auto dot = lastElement.indexOf(u'.');
-    return dot < 0 ? QString() : lastElement.left(dot);
+    return dot < 0 ? lastElement : lastElement.left(dot);
 }
 
 QString BackupFileName(const QString& executableDirectory, const QString& databasePath, const QDate& date)

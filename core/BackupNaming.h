@@ -11,7 +11,8 @@ QDate Today();
 void SetTodayForTests(const QDate& date);
 
 // The database file's base name: the last element of the path (after its last
-// "\", "/" or ":"), cut just before its first "."; empty when it has no ".".
+// "\", "/" or ":"), cut just before its first "."; the whole element when it
+// has no ".".
 QString BackupBaseName(const QString& databasePath);
 
 // executableDirectory + base name + date as "YYYYMMDD" + ".BKP", run together.

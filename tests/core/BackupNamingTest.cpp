@@ -13,8 +13,8 @@ TEST(BackupNaming, BackupFileName)
     } rows[] = {
         {"D:\\Util\\", "C:\\QRT\\DADOS\\DADOS.FDB", april15, "D:\\Util\\DADOS20130415.BKP"},
         {"D:\\Util\\", "C:\\QRT\\DADOS\\DADOS.OLD.FDB", april15, "D:\\Util\\DADOS20130415.BKP"},
-        {"D:\\Util\\", "C:\\QRT\\DADOS\\DADOS", april15, "D:\\Util\\20130415.BKP"}, // no "."
-        {"D:\\Util\\", "C:\\QRT.V2\\DADOS\\DADOS", april15, "D:\\Util\\20130415.BKP"}, // "." of a directory only
+        {"D:\\Util\\", "C:\\QRT\\DADOS\\DADOS", april15, "D:\\Util\\DADOS20130415.BKP"}, // no "."
+        {"D:\\Util\\", "C:\\QRT.V2\\DADOS\\OUTRA", april15, "D:\\Util\\OUTRA20130415.BKP"}, // "." of a directory only
         {"D:\\Util\\", "C:DADOS.FDB", april15, "D:\\Util\\DADOS20130415.BKP"},
         {"D:\\Util\\", "C:\\QRT\\Relatório.fdb", april15, "D:\\Util\\Relatório20130415.BKP"},
         {"/opt/zur/", "/var/lib/firebird/data/dados.fdb", april15, "/opt/zur/dados20130415.BKP"},
