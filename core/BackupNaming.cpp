@@ -1,6 +1,6 @@
 #include "core/BackupNaming.h"
 
-#include <QSysInfo>
+#include "core/MachineNames.h"
 
 #include <algorithm>
 
@@ -96,7 +96,7 @@ QString DatabaseConnectionString(const TServiceTarget& target, const QString& pa
     return target.tcp ? target.serverName + u':' + path : path;
 }
 
-bool ServerIsThisMachine(const TServiceTarget& target)
+bool ServerIsThisMachine(const TServiceTarget& target, const TMachineNames& self)
 {
     if (!target.tcp)
         return true;
@@ -107,9 +107,10 @@ bool ServerIsThisMachine(const TServiceTarget& target)
         host.truncate(slash);
     if (host.startsWith(u'[') && host.endsWith(u']'))
         host = host.mid(1, host.size() - 2);
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || host == QLatin1String("::1")
-        || host.startsWith(QLatin1String("127.")))
-        return true;
-    const QString self = QSysInfo::machineHostName();
-    return !self.isEmpty() && host.compare(self, Qt::CaseInsensitive) == 0;
+    return HostIsThisMachine(host, self);
+}
+
+bool ServerIsThisMachine(const TServiceTarget& target)
+{
+    return !target.tcp || ServerIsThisMachine(target, ThisMachineNames());
 }

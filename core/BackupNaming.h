@@ -47,7 +47,13 @@ bool operator==(const TServiceTarget& a, const TServiceTarget& b);
 // TCP, the path alone for the local engine.
 QString DatabaseConnectionString(const TServiceTarget& target, const QString& path);
 
+struct TMachineNames;
+
 // Whether the server that target names writes its files on this machine, so
 // that a file it writes is seen here under the same path: the local engine,
-// or a server reached by a loopback address or this machine's own name.
+// or a host (before any "/port", out of its brackets) that HostIsThisMachine
+// takes for self.
+bool ServerIsThisMachine(const TServiceTarget& target, const TMachineNames& self);
+// The same for this machine's real names and addresses. A name that is not
+// this machine's own is resolved, which may wait on the network.
 bool ServerIsThisMachine(const TServiceTarget& target);
