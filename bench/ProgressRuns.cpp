@@ -113,15 +113,6 @@ private:
     double FLastSample = 0;
 };
 
-// The restore service as the window sets it up.
-void SetUpAsTheWindow(TIBRestoreService& restore)
-{
-    restore.SetLoginPrompt(false);
-    restore.SetVerbose(true);
-    restore.SetPageBuffers(0);
-    restore.SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB, TRestoreOption::UseAllSpace});
-}
-
 TDatabaseLogin LoginOf(const TServerAccess& access, bool backup)
 {
     return {backup ? BackupServiceTarget(access.serverText) : RestoreServiceTarget(access.serverText), access.user,
@@ -151,13 +142,9 @@ TProgressFigures ProgressOfBackupRoad(const TServerAccess& access, const QString
     const TDatabaseLogin login = LoginOf(access, true);
     run.planQuery = PlanQuerySeconds(login, database);
     const QString backupFile = folder + QStringLiteral("ZURPROGRESS.BKP");
-    TIBBackupService backup;
-    TIBRestoreService restore;
-    SetUpAsTheWindow(restore);
-    backup.SetOptions({TBackupOption::IgnoreLimbo, TBackupOption::NoGarbageCollection});
     TSamplingSink sink(run);
     sink.Begin();
-    const TBackupOutcome outcome = RunBackupRoad({login, database, backupFile, NewRunMark()}, backup, restore, sink);
+    const TBackupOutcome outcome = RunBackupRoad({login, database, backupFile, NewRunMark()}, sink);
     if (!outcome.proved)
         Fail(QStringLiteral("the backup road failed: %1").arg(outcome.failure));
     sink.Progress().Finish();
@@ -173,17 +160,13 @@ TProgressFigures ProgressOfRestoreRoad(
     const bool over = QFile::exists(destination);
     if (over)
         run.planQuery = PlanQuerySeconds(login, destination);
-    TIBRestoreService restore;
-    SetUpAsTheWindow(restore);
     TSamplingSink sink(run);
     TRestoreRequest request;
     request.login = login;
     request.backupFile = backupFile;
     request.destination = destination;
-    SetUpRestore(restore, login, backupFile, destination, 0);
-    restore.SetActive(false);
     sink.Begin();
-    const TRestoreOutcome outcome = RunRestoreRoad(request, restore, sink);
+    const TRestoreOutcome outcome = RunRestoreRoad(request, sink);
     if (!outcome.restored)
         Fail(QStringLiteral("the restore road failed over %1").arg(destination));
     sink.Progress().Finish();

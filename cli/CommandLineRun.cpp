@@ -13,9 +13,11 @@
 #include "core/JobProgress.h"
 #include "core/RunLock.h"
 #include "ibclient/BackupRestoreServices.h"
+#include "ibclient/Database.h"
 #include "ibclient/Errors.h"
 #include "runs/ArchiveRestore.h"
 #include "runs/BackupRoad.h"
+#include "runs/ConnectionTest.h"
 #include "runs/RestoreRoad.h"
 
 #include <QElapsedTimer>
@@ -133,22 +135,25 @@ void CloseLog(TRunLogFile& log, int exitCode, const QElapsedTimer& elapsed, cons
 int RunBackup(const TCommandLine& command, TConsoleSink& sink, QString& file)
 {
     const TDatabaseLogin login{BackupServiceTarget(command.server), command.user, command.password};
-    // The window's connection test comes first, with its check of a local file.
-    if (command.server.toLower().contains(QLatin1String("localhost")) && !FileExists(command.database)) {
-        sink.Final(DatabaseMissingText.arg(command.database), true);
-        return ExitFailed;
-    }
-    const QString refused = CheckConnection(login, command.database);
-    if (!refused.isEmpty()) {
-        sink.Final(ConnectionFailedText.arg(refused), true);
-        return ExitFailed;
+    // The window's connection test comes first, with what it puts right of
+    // an interrupted run and its check of a local file.
+    {
+        TIBDatabase connection;
+        const TConnectionOutcome tested
+            = TestConnection({command.server, command.database, command.user, command.password}, connection, sink);
+        if (tested.result == TConnectionOutcome::DatabaseMissing) {
+            sink.Final(DatabaseMissingText.arg(command.database), true);
+            return ExitFailed;
+        }
+        if (tested.result == TConnectionOutcome::Failed) {
+            sink.Final(ConnectionFailedText.arg(tested.failure), true);
+            return ExitFailed;
+        }
     }
     const QString backupFile = BackupFileName(command.destination, command.database, Today());
-    TIBBackupService backup;
-    TIBRestoreService restore;
     TBackupOutcome outcome;
     try {
-        outcome = RunBackupRoad({login, command.database, backupFile, NewRunMark()}, backup, restore, sink);
+        outcome = RunBackupRoad({login, command.database, backupFile, NewRunMark()}, sink);
     } catch (const Exception& failure) {
         outcome.failure = failure.Message();
     }
@@ -202,14 +207,9 @@ int RunRestore(const TCommandLine& command, TConsoleSink& sink)
     request.chosenBackup = command.backupFile;
     request.destination = command.database;
     request.pageSize = RestorePageSize(BackupPageSize(backupFile));
-    TIBRestoreService restore;
-    SetUpRestore(restore, login, backupFile, command.database, request.pageSize);
-    restore.SetActive(false);
     TRestoreOutcome outcome;
     try {
-        TDetachOnExit cleanUp(restore);
-        outcome = RunRestoreRoad(request, restore, sink);
-        cleanUp.Now();
+        outcome = RunRestoreRoad(request, sink);
     } catch (const Exception& failure) {
         sink.Line(failure.Message());
         outcome.restored = false;

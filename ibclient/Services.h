@@ -176,6 +176,9 @@ public:
 
     // Sends the object's start request on the attached service.
     virtual void ServiceStart();
+    // The start block being sent: what the monitor hook's ServiceStart is
+    // told of (empty at any other time).
+    const QByteArray& StartBlock() const { return FStartSPB; }
 
 protected:
     // Builds the start block into StartParams(); nothing here, the backup and

@@ -7,7 +7,10 @@
 #include "ibclient/Errors.h"
 #include "ibclient/StringList.h"
 #include "runs/JobPlan.h"
+#include "runs/Leftovers.h"
 #include "runs/RestoreRoad.h"
+#include "runs/RunLocks.h"
+#include "runs/RunServices.h"
 
 #include <QFile>
 
@@ -21,13 +24,6 @@ const QString NotCheckedHereLine
 const QString NotRenamedText = QStringLiteral("O backup foi verificado, mas não pôde receber o nome %1: %2");
 const QString LeftPartialLine
     = QStringLiteral("Encontrado o backup parcial %1, deixado por uma execução interrompida: removido.");
-
-// The one line of a file list.
-void NameFile(TStringList& list, const QString& path)
-{
-    list.Clear();
-    list.Add(path);
-}
 
 // Proves the backup by restoring it into a scratch database of the run
 // beside the database, which goes again on every way out. The failure's
@@ -83,24 +79,7 @@ QString WriteBackup(TIBBackupService& backup, TRestoreSink& sink)
 
 } // namespace
 
-QString CheckConnection(const TDatabaseLogin& login, const QString& database)
-{
-    TIBDatabase connection;
-    connection.SetLoginPrompt(false);
-    connection.Params().Add(QStringLiteral("User_Name=") + login.user);
-    connection.Params().Add(QStringLiteral("Password=") + login.password);
-    connection.SetDatabaseName(DatabaseConnectionString(login.target, database));
-    try {
-        connection.SetConnected(true);
-        connection.SetConnected(false);
-    } catch (const Exception& failure) {
-        return failure.Message();
-    }
-    return QString();
-}
-
-TBackupOutcome RunBackupRoad(
-    const TBackupRequest& request, TIBBackupService& backup, TIBRestoreService& restore, TRestoreSink& sink)
+TBackupOutcome RunBackupRoad(const TBackupRequest& request, TRestoreSink& sink)
 {
     const TDatabaseLogin& login = request.login;
     const QString& database = request.database;
@@ -115,22 +94,15 @@ TBackupOutcome RunBackupRoad(
     sink.Line(QStringLiteral("Aguarde... Conectando ao servidor..."));
     sink.Line(QStringLiteral("Verificando permissão..."));
     sink.Line(QStringLiteral("Iniciando Backup..."));
-    if (login.target.tcp) {
-        backup.SetServerName(login.target.serverName);
-        backup.SetProtocol(TCP);
-    } else {
-        backup.SetProtocol(Local);
-    }
-    backup.Params().Clear();
-    backup.Params().SetValue(QStringLiteral("user_name"), login.user);
-    backup.Params().SetValue(QStringLiteral("password"), login.password);
-    backup.SetLoginPrompt(false);
-    backup.SetOptions({});
-    NameFile(backup.BackupFile(), written);
-    backup.SetDatabaseName(database);
-    backup.SetVerbose(true);
+    TIBBackupService backup;
+    SetUpBackup(backup, login, database, written);
+    TIBRestoreService restore;
+    DesignRestoreService(restore);
+    // On this machine the proof's scratch lies beside the file the server
+    // opens, and the run's lock is that file's.
+    const QString file = seenHere ? DatabaseFileHere(database) : database;
 
-    QString failure = PathRefusal({written, ScratchDatabasePath(database, request.runMark)});
+    QString failure = PathRefusal({written, ScratchDatabasePath(file, request.runMark)});
     // One run at a time on a backup name, and on the database beside which
     // the backup proves itself.
     const TRunLock backupLock(BackupLockPath(backupFile));
@@ -140,6 +112,9 @@ TBackupOutcome RunBackupRoad(
     if (failure.isEmpty())
         failure = LockRefusal(databaseLock, database);
     if (failure.isEmpty() && seenHere) {
+        // What an interrupted run left beside the database (the scratch of
+        // a proof, a database out of use) is put right before it is read.
+        ResolveLeftovers(sink, login, file);
         // A partial backup of an interrupted run of this name is nobody's.
         for (const QString& partial : PartialBackupsOf(backupFile)) {
             if (QFile::remove(partial))
@@ -165,7 +140,7 @@ TBackupOutcome RunBackupRoad(
         outcome.pageSize = RestorePageSize(figures.pageSize);
         if (outcome.pageSize == 0 && seenHere)
             outcome.pageSize = RestorePageSize(BackupPageSize(written));
-        failure = ProveBackup(restore, sink, login, written, database, outcome.pageSize, request.runMark);
+        failure = ProveBackup(restore, sink, login, written, file, outcome.pageSize, request.runMark);
     }
     if (failure.isEmpty() && seenHere) {
         const QString reason = ReplaceFile(written, backupFile);

@@ -14,9 +14,6 @@
 
 #include <QString>
 
-class TIBBackupService;
-class TIBRestoreService;
-
 struct TBackupRequest {
     // The backup's target (BackupServiceTarget of the server field).
     TDatabaseLogin login;
@@ -38,15 +35,11 @@ struct TBackupOutcome {
     TJobPlan plan;
 };
 
-// Attaches to the database as the backup's server reaches it and detaches:
-// the server's words when that fails, empty when it attaches.
-QString CheckConnection(const TDatabaseLogin& login, const QString& database);
-
-// Runs the road with the given services: the locks, the backup into the
-// run's partial file, the proof, the rename. The lines go to the sink. A
+// Runs the road with services of its own, made and ended here: the locks,
+// what an interrupted run left beside the database put right, the backup
+// into the run's partial file, the proof, the rename. The lines go to the sink. A
 // failed attach of the backup service leaves by its exception, after its
 // words are in the log; every other failure is an outcome (told in the log),
 // with the run's partial file removed and an older file of the final name
 // untouched.
-TBackupOutcome RunBackupRoad(
-    const TBackupRequest& request, TIBBackupService& backup, TIBRestoreService& restore, TRestoreSink& sink);
+TBackupOutcome RunBackupRoad(const TBackupRequest& request, TRestoreSink& sink);

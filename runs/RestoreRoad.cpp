@@ -5,6 +5,9 @@
 #include "ibclient/BackupRestoreServices.h"
 #include "ibclient/Errors.h"
 #include "runs/JobPlan.h"
+#include "runs/Leftovers.h"
+#include "runs/RunLocks.h"
+#include "runs/RunServices.h"
 
 #include <ibase.h>
 
@@ -13,10 +16,6 @@
 
 namespace {
 
-const QString PathReadAsSizeText = QStringLiteral("O caminho \"%1\" contém \"=\", que o servidor leria como o fim do "
-                                                  "nome do arquivo seguido de um tamanho. Use um caminho sem \"=\".");
-const QString OtherRunText = QStringLiteral("Outra execução do programa está trabalhando com %1 (trava %2).");
-const QString LockNotMadeText = QStringLiteral("Não foi possível criar a trava %1: %2.");
 const QString NothingChangedText = QStringLiteral(" Nada foi alterado.");
 const QString InUseLine = QStringLiteral("A base de dados %1 está em uso (%2). Nada foi alterado.");
 const QString NotChangedLine = QStringLiteral("A base de dados %1 não foi alterada.");
@@ -27,6 +26,8 @@ const QString IncompleteBackupLine
 const QString UnrestorableBackupLine
     = QStringLiteral("O backup escolhido não pôde ser restaurado por completo. A base de dados não foi substituída!");
 const QString ScratchNotOutOfUseLine = QStringLiteral("A base restaurada %1 não pôde ser tirada de uso: %2");
+const QString MarkNotMadeLine
+    = QStringLiteral("Não foi possível gravar ao lado de %1 a marca de que a base será tirada de uso: %2");
 const QString SetAsideFailedLine = QStringLiteral("A base de dados %1 não pôde ser renomeada para %2: %3");
 const QString NotOnlineAgainLine
     = QStringLiteral("A base de dados %1 não pôde voltar a ficar online: %2. A próxima execução tenta de novo.");
@@ -41,6 +42,9 @@ const QString OldNotRemovedLine = QStringLiteral("A base anterior ficou em %1 e 
 const QString ReplacedDoneLine
     = QStringLiteral("A base de dados %1 foi substituída pela base restaurada e verificada.");
 const QString CreatedLine = QStringLiteral("A base restaurada e verificada recebeu o nome %1.");
+const QString LinkedDestinationLine
+    = QStringLiteral("O caminho %1 leva ao arquivo %2: é este arquivo que o servidor abre e que a restauração "
+                     "substitui.");
 const QString NoRenameLine = QStringLiteral("O programa não pode renomear arquivos na pasta de %1 (%2): o backup é "
                                             "verificado numa base de teste e depois restaurado por cima dela.");
 
@@ -53,21 +57,6 @@ const QString IncompleteRestoreLine = QStringLiteral("A base restaurada está in
 const QString ReplacedLine
     = QStringLiteral("A base de dados %1 foi substituída e está incompleta. Restaure novamente o backup %2.");
 
-// What interrupted runs left.
-const QString LeftAsideBackLine
-    = QStringLiteral("Encontrada a base %1, deixada de lado por uma execução interrompida, sem base em %2: ela "
-                     "voltou para o lugar.");
-const QString LeftAsideNotBackLine = QStringLiteral(
-    "Encontrada a base %1, deixada de lado por uma execução interrompida, sem base em %2; ela não pôde voltar: %3");
-const QString LeftAsideRemovedLine
-    = QStringLiteral("Encontrada a base %1, deixada de lado por uma execução interrompida; %2 já é a base "
-                     "restaurada e está online: a anterior foi removida.");
-const QString LeftAsideKeptLine
-    = QStringLiteral("Encontrada a base %1, deixada de lado por uma execução interrompida; %2 não está online (%3): "
-                     "nada foi removido.");
-const QString LeftScratchLine
-    = QStringLiteral("Encontrada a base de teste %1, deixada por uma execução interrompida: ela será removida.");
-
 // Attaches the service; a failure is put into the log in the server's words
 // and then leaves the run, for the top-level error report.
 void AttachLogged(TIBRestoreService& service, TRestoreSink& sink)
@@ -77,27 +66,6 @@ void AttachLogged(TIBRestoreService& service, TRestoreSink& sink)
     } catch (const Exception& failure) {
         sink.Line(failure.Message());
         throw;
-    }
-}
-
-// Whether the database at path is online, bringing it online when a run
-// took it out of use; the reason when it is not.
-QString EnsureOnline(const TDatabaseLogin& login, const QString& path)
-{
-    try {
-        if (DatabaseIsOnline(login, path))
-            return QString();
-    } catch (const Exception& failure) {
-        if (!FailureHasCode(failure, {isc_shutdown}))
-            return failure.Message();
-    }
-    const QString reason = BringOnline(login, path);
-    if (!reason.isEmpty())
-        return reason;
-    try {
-        return DatabaseIsOnline(login, path) ? QString() : QStringLiteral("fora de uso");
-    } catch (const Exception& failure) {
-        return failure.Message();
     }
 }
 
@@ -142,25 +110,41 @@ void TellUnrestorable(TRestoreSink& sink, const TRestoreResult& result)
     }
 }
 
-// Puts the set-aside database back at the destination after a failed swap.
-void PutBack(TRestoreSink& sink, const TDatabaseLogin& login, const QString& aside, const QString& destination)
+// Brings the destination online again after a swap that stopped short; the
+// mark goes only once it is.
+bool BackOnline(TRestoreSink& sink, const TDatabaseLogin& login, const QString& destination, TOutOfUseMark& mark)
+{
+    const QString offline = BringOnline(login, destination);
+    if (!offline.isEmpty()) {
+        sink.Line(NotOnlineAgainLine.arg(destination, offline));
+        return false;
+    }
+    mark.Remove();
+    return true;
+}
+
+// Puts the set-aside database back at the destination after a failed swap;
+// whether it is back and online.
+bool PutBack(TRestoreSink& sink, const TDatabaseLogin& login, const QString& aside, const QString& destination)
 {
     const QString reason = MoveFileNoReplace(aside, destination);
     if (!reason.isEmpty()) {
         sink.Line(NotMovedBackLine.arg(aside, destination, reason));
-        return;
+        return false;
     }
     sink.Line(MovedBackLine.arg(destination));
     const QString offline = BringOnline(login, destination);
-    if (!offline.isEmpty())
+    if (!offline.isEmpty()) {
         sink.Line(NotOnlineAgainLine.arg(destination, offline));
+        return false;
+    }
+    return true;
 }
 
-TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& service, TRestoreSink& sink,
-    const QString& runMark, bool replaces)
+TRestoreOutcome SwapRoad(const TRestoreRequest& request, const QString& destination, TIBRestoreService& service,
+    TRestoreSink& sink, const QString& runMark, bool replaces)
 {
     const TDatabaseLogin& login = request.login;
-    const QString& destination = request.destination;
     const QString scratch = ScratchDatabasePath(destination, runMark);
     SetUpRestore(service, login, request.backupFile, scratch, request.pageSize);
     AttachLogged(service, sink);
@@ -203,11 +187,22 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
         return {true, QString()};
     }
 
+    // Until the database is online again, a mark beside it tells the next
+    // run that this one took it out of use.
+    TOutOfUseMark destinationMark(destination, runMark);
+    const QString notMarked = destinationMark.Make();
+    if (!notMarked.isEmpty()) {
+        sink.Line(MarkNotMadeLine.arg(destination, notMarked));
+        sink.Line(NotChangedLine.arg(destination));
+        return {};
+    }
     const QString inUse = TakeOutOfUse(login, destination);
     if (!inUse.isEmpty()) {
+        destinationMark.Remove();
         sink.Line(InUseLine.arg(destination, inUse));
         return {};
     }
+    Reached(request, TRestorePhase::OutOfUse);
     const QString aside = SetAsidePath(destination, runMark);
     // The old database gets a second name first, and the restored one then
     // takes the destination's name in one step: at no moment is the
@@ -219,9 +214,7 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
     QString reason = linked ? QString() : MoveFileNoReplace(destination, aside);
     if (!reason.isEmpty()) {
         sink.Line(SetAsideFailedLine.arg(destination, aside, reason));
-        const QString offline = BringOnline(login, destination);
-        if (!offline.isEmpty())
-            sink.Line(NotOnlineAgainLine.arg(destination, offline));
+        BackOnline(sink, login, destination, destinationMark);
         sink.Line(NotChangedLine.arg(destination));
         return {};
     }
@@ -234,12 +227,10 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
             const QString notRemoved = RemoveFileRetrying(aside);
             if (!notRemoved.isEmpty())
                 sink.Line(OldNotRemovedLine.arg(aside, notRemoved));
-            const QString offline = BringOnline(login, destination);
-            if (!offline.isEmpty())
-                sink.Line(NotOnlineAgainLine.arg(destination, offline));
+            BackOnline(sink, login, destination, destinationMark);
             sink.Line(NotChangedLine.arg(destination));
-        } else {
-            PutBack(sink, login, aside, destination);
+        } else if (PutBack(sink, login, aside, destination)) {
+            destinationMark.Remove();
         }
         return {};
     }
@@ -249,6 +240,7 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
         sink.Line(NewNotOnlineLine.arg(destination, offline, aside));
         return {};
     }
+    destinationMark.Remove();
     Reached(request, TRestorePhase::Swapped);
     // The old file goes only now that the new one is online in its place.
     const QString notRemoved = RemoveFileRetrying(aside);
@@ -257,11 +249,10 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, TIBRestoreService& serv
     return {true, QString()};
 }
 
-TRestoreOutcome TrialThenReplace(const TRestoreRequest& request, TIBRestoreService& service, TRestoreSink& sink,
-    const QString& runMark, bool replaces)
+TRestoreOutcome TrialThenReplace(const TRestoreRequest& request, const QString& destination, TIBRestoreService& service,
+    TRestoreSink& sink, const QString& runMark, bool replaces)
 {
     const TDatabaseLogin& login = request.login;
-    const QString& destination = request.destination;
     // A restore with replace drops the database before it reads the backup:
     // a backup that has not proved itself is tried on a scratch database first.
     if (replaces && !request.proved) {
@@ -313,77 +304,24 @@ TRestoreOutcome TrialThenReplace(const TRestoreRequest& request, TIBRestoreServi
 
 } // namespace
 
-QString DatabaseLockPath(const TDatabaseLogin& login, const QString& path)
-{
-    const bool here = ServerIsThisMachine(login.target);
-    const QString server = login.target.tcp ? login.target.serverName : QStringLiteral("local");
-    return LockPathBeside(here ? path : QString(), QStringLiteral("base:") + server + u'|' + path);
-}
-
-QString BackupLockPath(const QString& backupFile)
-{
-    return LockPathBeside(backupFile, QStringLiteral("backup:") + backupFile);
-}
-
-QString LockRefusal(const TRunLock& lock, const QString& what)
-{
-    if (lock.Held())
-        return QString();
-    return lock.HeldByAnother() ? OtherRunText.arg(what, lock.Path()) : LockNotMadeText.arg(lock.Path(), lock.Reason());
-}
-
-QString PathRefusal(const QStringList& paths)
-{
-    for (const QString& path : paths) {
-        if (FileLineHasSize(path))
-            return PathReadAsSizeText.arg(path);
-    }
-    return QString();
-}
-
-void ResolveLeftovers(TRestoreSink& sink, const TDatabaseLogin& login, const QString& destination)
-{
-    for (const QString& aside : SetAsideFilesBeside(destination)) {
-        if (!QFileInfo::exists(destination)) {
-            const QString reason = MoveFileNoReplace(aside, destination);
-            if (!reason.isEmpty()) {
-                sink.Line(LeftAsideNotBackLine.arg(aside, destination, reason));
-                continue;
-            }
-            sink.Line(LeftAsideBackLine.arg(aside, destination));
-            const QString offline = EnsureOnline(login, destination);
-            if (!offline.isEmpty())
-                sink.Line(NotOnlineAgainLine.arg(destination, offline));
-            continue;
-        }
-        // The swap got as far as giving the restored database its name.
-        const QString offline = EnsureOnline(login, destination);
-        if (!offline.isEmpty()) {
-            sink.Line(LeftAsideKeptLine.arg(aside, destination, offline));
-            continue;
-        }
-        const QString notRemoved = RemoveFileRetrying(aside);
-        if (notRemoved.isEmpty())
-            sink.Line(LeftAsideRemovedLine.arg(aside, destination));
-        else
-            sink.Line(OldNotRemovedLine.arg(aside, notRemoved));
-    }
-    for (const QString& scratch : ScratchDatabasesBeside(destination)) {
-        sink.Line(LeftScratchLine.arg(scratch));
-        DropScratchDatabase(sink, login, scratch);
-    }
-}
-
-TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService& service, TRestoreSink& sink)
+TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TRestoreSink& sink)
 {
     const TDatabaseLogin& login = request.login;
-    const QString& destination = request.destination;
-    const QString refusal = PathRefusal({request.backupFile, destination});
+    const bool here = ServerIsThisMachine(login.target);
+    QString refusal = PathRefusal({request.backupFile, request.destination});
+    if (refusal.isEmpty() && here)
+        refusal = RelativePathRefusal(request.destination);
     if (!refusal.isEmpty()) {
         sink.Line(refusal);
         return {};
     }
-    const bool here = ServerIsThisMachine(login.target);
+    // On this machine the run works on the file the server opens: where the
+    // path is a link, the database it leads to, beside which the scratch
+    // is restored and which the swap replaces (the link then leads to the
+    // restored database).
+    const QString destination = here ? DatabaseFileHere(request.destination) : request.destination;
+    if (destination != request.destination)
+        sink.Line(LinkedDestinationLine.arg(request.destination, destination));
     // One run at a time on a destination and on a backup name; a lock
     // that this one cannot take leaves everything as it was.
     const TRunLock destinationLock(DatabaseLockPath(login, destination));
@@ -419,7 +357,11 @@ TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService
     // The swap restores once; a replace that has not proved the backup
     // tries it first.
     StartProgress(sink, request, destinationPlan, swaps || !replaces || request.proved ? 1 : 2);
-    if (swaps)
-        return SwapRoad(request, service, sink, runMark, replaces);
-    return TrialThenReplace(request, service, sink, runMark, replaces);
+    TIBRestoreService service;
+    DesignRestoreService(service);
+    TDetachOnExit cleanUp(service);
+    const TRestoreOutcome outcome = swaps ? SwapRoad(request, destination, service, sink, runMark, replaces)
+                                          : TrialThenReplace(request, destination, service, sink, runMark, replaces);
+    cleanUp.Now();
+    return outcome;
 }

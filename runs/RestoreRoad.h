@@ -12,19 +12,20 @@
 // the trial on a scratch database followed by a restore with replace.
 
 #include "core/JobProgress.h"
+#include "runs/Leftovers.h"
 #include "runs/RestoreSafety.h"
 #include "runs/RestoreSteps.h"
+#include "runs/RunLocks.h"
 
 #include <QString>
 
 #include <functional>
 
-class TIBRestoreService;
-
 // The points between the road's steps, for whoever watches it (a test's
 // helper stops its process there).
 enum class TRestorePhase {
     Checked, // the scratch database restored and online, the destination untouched
+    OutOfUse, // both databases out of use, nothing moved yet
     SetAside, // the destination renamed aside, the scratch not yet in its place
     Swapped, // the restored database online at the destination, the old file still aside
 };
@@ -54,29 +55,9 @@ struct TRestoreOutcome {
     QString boxNote;
 };
 
-// Runs the road with the window's restore service. A failed attach of the
-// restore service leaves by its exception, after its words are in the log;
-// every other failure is an outcome, told in the log.
-TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TIBRestoreService& service, TRestoreSink& sink);
-
-// Resolves what interrupted runs left beside destination on a server on
-// this machine: a set-aside database with no database at the destination
-// goes back in place (and online); one beside a database that is online
-// goes; a scratch database is dropped. The log says what was found and done.
-// The caller holds the destination's lock.
-void ResolveLeftovers(TRestoreSink& sink, const TDatabaseLogin& login, const QString& destination);
-
-// The lock files of a run on a database (its destination, or the database
-// that a backup proves itself beside) and on a backup name.
-QString DatabaseLockPath(const TDatabaseLogin& login, const QString& path);
-QString BackupLockPath(const QString& backupFile);
-
-// Why a run may not go on with a lock that it could not take: another run
-// at work on what (the lock's file named), or the lock file not made; empty
-// when the lock is held.
-class TRunLock;
-QString LockRefusal(const TRunLock& lock, const QString& what);
-
-// The first of the paths that the service's file lists would read as a name
-// and a size, as the refusal's text; empty when there is none.
-QString PathRefusal(const QStringList& paths);
+// Runs the road: its own restore service made, set up, attached and ended
+// here. A failed attach of the restore service leaves by its exception,
+// after its words are in the log; every other failure is an outcome, told in
+// the log. What interrupted runs left beside the destination is put right
+// first (Leftovers.h).
+TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TRestoreSink& sink);

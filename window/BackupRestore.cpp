@@ -3,7 +3,6 @@
 #include "core/BackupCatalogue.h"
 #include "core/SiteConfig.h"
 #include "core/Version.h"
-#include "ibclient/BackupRestoreServices.h"
 #include "ibclient/Database.h"
 #include "window/Appearance.h"
 #include "window/Dialogs.h"
@@ -39,24 +38,12 @@ void TfrmPrincipal::createComponents()
     DB = std::make_unique<TIBDatabase>();
     dbTransacao = std::make_unique<TIBTransaction>();
     dbComando = std::make_unique<TIBSQL>();
-    dbBackup = std::make_unique<TIBBackupService>();
-    dbRestore = std::make_unique<TIBRestoreService>();
 
     DB->SetLoginPrompt(false);
     DB->SetDefaultTransaction(dbTransacao.get());
     dbTransacao->SetDefaultDatabase(DB.get());
     dbComando->SetDatabase(DB.get());
     dbComando->SetTransaction(dbTransacao.get());
-
-    // The backup run sets everything afresh; these options are dropped by it.
-    dbBackup->SetLoginPrompt(false);
-    dbBackup->SetOptions({TBackupOption::IgnoreLimbo, TBackupOption::NoGarbageCollection});
-
-    dbRestore->SetLoginPrompt(false);
-    dbRestore->SetVerbose(true);
-    dbRestore->SetPageBuffers(0);
-    dbRestore->SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB, TRestoreOption::UseAllSpace});
-    dbRestore->SetTraceFlags({tfQPrepare, tfTransact});
 }
 
 void TfrmPrincipal::Enter(void (TfrmPrincipal::*handler)())
@@ -111,16 +98,18 @@ void TfrmPrincipal::FormShow()
     lblLocal_Restaura->setText(Busca_Diretorio(QStringLiteral("BK"), FProgramDirectory) + QLatin1String("ZUR.FDB"));
     FillCatalogue();
     PageControl1->setCurrentWidget(Backup);
+    // What an interrupted run left beside the database the window starts with.
+    PutRightBeforeAnything();
 }
 
 void TfrmPrincipal::FormActivate()
 {
-    // The page shown decides which service is looked at.
+    // The page shown decides which road is looked at.
     if (PageControl1->currentIndex() == 0) {
-        if (dbBackup->Active())
+        if (FRoadPage == TRoadPage::Backup)
             mmBackup->setFocus();
     } else {
-        if (dbRestore->Active())
+        if (FRoadPage == TRoadPage::Restore)
             mmRestore->setFocus();
     }
 }
@@ -226,6 +215,18 @@ TRunGuard::~TRunGuard()
         QMetaObject::invokeMethod(
             &FWindow, [window = &FWindow] { window->close(); }, Qt::QueuedConnection);
     }
+}
+
+TRoadOnPage::TRoadOnPage(TfrmPrincipal& window, TfrmPrincipal::TRoadPage page)
+    : FWindow(window)
+    , FWas(window.FRoadPage)
+{
+    FWindow.FRoadPage = page;
+}
+
+TRoadOnPage::~TRoadOnPage()
+{
+    FWindow.FRoadPage = FWas;
 }
 
 TBusyCursor::TBusyCursor()

@@ -25,8 +25,6 @@ class QToolButton;
 class TIBDatabase;
 class TIBTransaction;
 class TIBSQL;
-class TIBBackupService;
-class TIBRestoreService;
 class TOpenDialog;
 class TProgressBar;
 struct TProgressState;
@@ -82,11 +80,11 @@ public:
     const TPlacedControls& PlacedControls() const { return FPlaced; }
 
     // Components, created in this order and destroyed in the reverse one.
+    // The connection opened by the connection test; the backup and restore
+    // services are the roads' own (runs/), made and ended by each run.
     std::unique_ptr<TIBDatabase> DB;
     std::unique_ptr<TIBTransaction> dbTransacao;
     std::unique_ptr<TIBSQL> dbComando;
-    std::unique_ptr<TIBBackupService> dbBackup;
-    std::unique_ptr<TIBRestoreService> dbRestore;
 
     // Handlers. The window enters each of them through the top-level error
     // report (ErrorReport.h); called directly, a failure leaves them.
@@ -102,6 +100,10 @@ public:
     void SpeedButton1Click();
     void btnBackupClick();
     void btnRestoreClick();
+    // Puts right what an interrupted run left beside the database of the
+    // fields (Runs.cpp): its lines in the backup log, one box when there was
+    // anything.
+    void PutRightBeforeAnything();
 
     // The catalogue of backups in cmbBackups. Each entry shows the path
     // upper-cased and keeps the path as listed in its item data.
@@ -126,6 +128,10 @@ public:
     // Helpers of the runs.
     // Whether a run is in progress (set by TRunGuard).
     bool Running() const { return FRunning; }
+    // The page whose road is talking to the server (its service attached),
+    // set by TRoadOnPage; none otherwise.
+    enum class TRoadPage { None, Backup, Restore };
+    TRoadPage RoadInProgress() const { return FRoadPage; }
     // Adds a line at the end of a log and shows it at once.
     void AppendLogLine(TLogView& log, const QString& line);
     // Repaints at once whatever part of the window waits to be repainted.
@@ -140,6 +146,7 @@ protected:
 
 private:
     friend class TRunGuard;
+    friend class TRoadOnPage;
 
     // MainWindowLayout.cpp: the controls, built in small steps.
     void createControls();
@@ -167,6 +174,20 @@ private:
     TProvenBackup FProvenBackup;
     bool FRunning = false;
     bool FCloseRequested = false;
+    TRoadPage FRoadPage = TRoadPage::None;
+};
+
+// Marks the road of a page at work for its lifetime.
+class TRoadOnPage {
+public:
+    TRoadOnPage(TfrmPrincipal& window, TfrmPrincipal::TRoadPage page);
+    ~TRoadOnPage();
+    TRoadOnPage(const TRoadOnPage&) = delete;
+    TRoadOnPage& operator=(const TRoadOnPage&) = delete;
+
+private:
+    TfrmPrincipal& FWindow;
+    TfrmPrincipal::TRoadPage FWas;
 };
 
 // Marks a run in progress for its lifetime. A close of the window asked for

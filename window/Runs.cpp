@@ -8,11 +8,11 @@
 #include "ibclient/BackupRestoreServices.h"
 #include "ibclient/Database.h"
 #include "ibclient/Errors.h"
-#include "ibclient/StringList.h"
 #include "logview/LogFeed.h"
 #include "logview/LogView.h"
 #include "runs/ArchiveRestore.h"
 #include "runs/BackupRoad.h"
+#include "runs/ConnectionTest.h"
 #include "runs/FeedOutput.h"
 #include "runs/OutputReader.h"
 #include "runs/RestoreRoad.h"
@@ -57,6 +57,11 @@ const QString BackupSucceededText = QStringLiteral("Backup realizado com sucesso
 // The restore run's texts.
 const QString RestoreFailedText = QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!");
 const QString RestoreSucceededText = QStringLiteral("Backup Restaurado com Sucesso !!!");
+
+// What was put right of an interrupted run.
+const QString PutRightText
+    = QStringLiteral("Uma execução interrompida do programa deixou a base de dados por terminar. O que foi "
+                     "encontrado e feito:");
 
 // A run's log with the run's way of writing into it: the backup log appends
 // lines; the restore log moves the caret to the end of the text first, so
@@ -141,14 +146,23 @@ private:
     const TRunLog& FLog;
 };
 
-// The one line of a file list.
-void NameFile(TStringList& list, const QString& path)
+// The box that tells what was put right of an interrupted run.
+void ShowPutRight(const QStringList& lines)
 {
-    list.Clear();
-    list.Add(path);
+    if (lines.isEmpty())
+        return;
+    ShowMessageBox(PutRightText + TwoCarriageReturns + lines.join(u'\r'), AttentionCaption, TMessageKind::Information);
 }
 
 } // namespace
+
+void TfrmPrincipal::PutRightBeforeAnything()
+{
+    const TRunLog log(*this, *mmBackup, TRunLog::Append);
+    TWindowSink sink(log);
+    const TConnectionRequest request{edServidor->text(), edCaminho->text(), edUsuario->text(), edSenha->text()};
+    ShowPutRight(PutRightBeside(sink, ConnectionLogin(request), request.database));
+}
 
 void TfrmPrincipal::SpeedButton1Click()
 {
@@ -156,23 +170,22 @@ void TfrmPrincipal::SpeedButton1Click()
     // 1.
     imgOk->setVisible(false);
     imgErro->setVisible(true);
-    // 2. A local server gets the database file checked first.
-    if (AsciiLower(edServidor->text()).contains(QLatin1String("localhost")) && !FileExists(edCaminho->text())) {
+    // 2.-3. What an interrupted run left is put right first (its lines in
+    // the backup log); then a local server gets the database file checked,
+    // and the connection opens.
+    const TRunLog log(*this, *mmBackup, TRunLog::Append);
+    TWindowSink sink(log);
+    const TConnectionOutcome outcome
+        = TestConnection({edServidor->text(), edCaminho->text(), edUsuario->text(), edSenha->text()}, *DB, sink);
+    ShowPutRight(outcome.putRight);
+    if (outcome.result == TConnectionOutcome::DatabaseMissing) {
         ShowMessageBox(DatabaseMissingText, DatabaseMissingCaption, TMessageKind::Warning);
         return;
     }
-    // 3.
-    try {
-        DB->SetConnected(false);
-        DB->Params().Clear();
-        DB->Params().Add(QStringLiteral("User_Name=") + edUsuario->text());
-        DB->Params().Add(QStringLiteral("Password=") + edSenha->text());
-        DB->SetDatabaseName(edServidor->text() + edCaminho->text());
-        DB->SetConnected(true);
-    } catch (const Exception& failure) {
+    if (outcome.result == TConnectionOutcome::Failed) {
         // 4.
         ShowMessageBox(ConnectionFailedText, AttentionCaption, TMessageKind::Warning);
-        ShowMessageBox(OriginalMessagePrefix + failure.Message(), ErrorCaption, TMessageKind::Error);
+        ShowMessageBox(OriginalMessagePrefix + outcome.failure, ErrorCaption, TMessageKind::Error);
         return;
     }
     // 5.
@@ -208,7 +221,10 @@ void TfrmPrincipal::btnBackupClick()
         // 4.-12. A failed attach leaves the run for the top-level error report.
         TWindowSink sink(log);
         sink.progress = &progress.Job();
-        outcome = RunBackupRoad({login, database, backupFile, NewRunMark()}, *dbBackup, *dbRestore, sink);
+        {
+            const TRoadOnPage road(*this, TRoadPage::Backup);
+            outcome = RunBackupRoad({login, database, backupFile, NewRunMark()}, sink);
+        }
         if (!outcome.proved) {
             progress.Fail();
             ShowMessageBox(BackupFailedText + TwoCarriageReturns + QStringLiteral("Erro:") + outcome.failure,
@@ -270,18 +286,11 @@ void TfrmPrincipal::btnRestoreClick()
     // A backup this program run proved on the database it was made of needs
     // no trial over it.
     const bool proved = FProvenBackup.Covers(backupFile, login.target, destination);
-    // Never smaller pages than the backup's database had.
-    const int pageSize = proved ? FProvenBackup.pageSize : RestorePageSize(BackupPageSize(backupFile));
-    // 3.-6. The server and protocol are those that every check below uses.
-    SetUpRestore(*dbRestore, login, backupFile, destination, pageSize);
-    // 7.
-    dbRestore->SetActive(false);
     {
         // 8. From here on every way out passes through the clean-up of step
         // 11: the service detached, then the default cursor.
         mmRestore->setFocus();
         TBusyCursor hourGlass;
-        TDetachOnExit cleanUp(*dbRestore);
         TWindowSink sink(log);
         sink.progress = &progress.Job();
         TRestoreRequest request;
@@ -290,26 +299,26 @@ void TfrmPrincipal::btnRestoreClick()
         // The operator's word for it: the archive, where one was chosen.
         request.chosenBackup = chosen;
         request.destination = destination;
-        request.pageSize = pageSize;
+        // Never smaller pages than the backup's database had.
+        request.pageSize = proved ? FProvenBackup.pageSize : RestorePageSize(BackupPageSize(backupFile));
         request.proved = proved;
         // What the proof restored is what this restore will move.
         if (proved)
             request.plan = FProvenBackup.plan;
-        // 9.-10. A failed attach leaves the run for the top-level error report.
-        const TRestoreOutcome outcome = RunRestoreRoad(request, *dbRestore, sink);
-        // The service's lists name the run's destination, whatever the road sent.
-        NameFile(dbRestore->DatabaseName(), destination);
+        // 9.-11. A failed attach leaves the run for the top-level error report.
+        TRestoreOutcome outcome;
+        {
+            const TRoadOnPage road(*this, TRoadPage::Restore);
+            outcome = RunRestoreRoad(request, sink);
+        }
         if (!outcome.restored) {
             QString box = RestoreFailedText;
             if (!outcome.boxNote.isEmpty())
                 box += TwoCarriageReturns + outcome.boxNote;
             progress.Fail();
             ShowMessageBox(box, AttentionCaption, TMessageKind::Warning);
-            cleanUp.Now();
             return;
         }
-        // 11.
-        cleanUp.Now();
     }
     // The server is done with the extracted backup: gone before the box.
     extracted = TExtractedBackup();

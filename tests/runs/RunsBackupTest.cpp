@@ -28,12 +28,13 @@ const QStringList ProgressLines = {
 TEST_F(RunsBackupTest, WithoutAConnectionOnlyAsksToConnectFirst)
 {
     auto window = ShownWindow();
+    runs::TStartCounter& counter = CountStarts(*window);
 
     Button(*window, "btnBackup")->click();
 
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{QStringLiteral("Conecte antes!"), runs::Attention, TMessageKind::Information}}));
     EXPECT_TRUE(Log(*window, "mmBackup")->toPlainText().isEmpty());
-    EXPECT_TRUE(window->dbBackup->BackupFile().Lines().isEmpty());
+    EXPECT_EQ(counter.starts, 0);
     ExpectNothingLeftBusy(*window);
 }
 
@@ -43,6 +44,7 @@ TEST_F(RunsBackupTest, ABackupLandsInTheProgramDirectoryAndMovesTheWindowOnToThe
     testserver::CreateDatabase(database, runs::TableWithRows(QStringLiteral("CLIENTES"), 10));
     SetTodayForTests(QDate(2013, 4, 15));
     auto window = ConnectedWindow(database);
+    runs::TStartCounter& counter = CountStarts(*window);
 
     Button(*window, "btnBackup")->click();
 
@@ -76,16 +78,18 @@ TEST_F(RunsBackupTest, ABackupLandsInTheProgramDirectoryAndMovesTheWindowOnToThe
     // The service as the run set it: the window's design options dropped.
     QString serverName = testserver::ServerText();
     serverName.remove(serverName.indexOf(QLatin1Char(':')), 1);
-    EXPECT_EQ(window->dbBackup->ServerName(), serverName);
-    EXPECT_EQ(window->dbBackup->Protocol(), TCP);
-    EXPECT_EQ(window->dbBackup->Params().Lines(),
-        (QStringList{QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=plumtrove")}));
-    EXPECT_TRUE(window->dbBackup->Options().empty());
-    // The server wrote it under a name of its own until it had proved itself.
+    ASSERT_FALSE(counter.recorded.empty());
+    const TRecordedStart backup = counter.recorded.front();
+    EXPECT_FALSE(backup.restore);
+    EXPECT_EQ(backup.serverName, serverName);
+    EXPECT_EQ(backup.protocol, TCP);
+    EXPECT_EQ(backup.params, (QStringList{QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=plumtrove")}));
+    EXPECT_TRUE(backup.backupOptions.empty());
+    EXPECT_TRUE(backup.verbose);
     // The server wrote it under a name of this run's own until it had proved itself.
-    ASSERT_EQ(window->dbBackup->BackupFile().Lines().size(), 1);
-    EXPECT_TRUE(window->dbBackup->BackupFile()[0].startsWith(backupFile + QStringLiteral(".PARCIAL.")));
-    EXPECT_EQ(window->dbBackup->DatabaseName(), database);
+    ASSERT_EQ(backup.backups.size(), 1);
+    EXPECT_TRUE(backup.backups[0].startsWith(backupFile + QStringLiteral(".PARCIAL.")));
+    EXPECT_EQ(backup.databases, QStringList{database});
 
     QComboBox* catalogue = Catalogue(*window);
     EXPECT_EQ(catalogue->currentIndex(), catalogue->count() - 1);

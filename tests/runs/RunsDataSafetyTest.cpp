@@ -210,6 +210,7 @@ TEST_F(RunsDataSafetyTest, LargePagesStayLargeOnBothRoads)
     MakeBackup(database, external);
     EXPECT_EQ(BackupPageSize(external), 8192);
     auto window = ConnectedWindow(database);
+    runs::TStartCounter& counter = CountStarts(*window);
 
     // The backup proves itself at its own page size, then restores over its database.
     Button(*window, "btnBackup")->click();
@@ -218,7 +219,7 @@ TEST_F(RunsDataSafetyTest, LargePagesStayLargeOnBothRoads)
     Button(*window, "btnRestore")->click();
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
     ExpectWhole(database, 9);
-    EXPECT_EQ(window->dbRestore->PageSize(), 8192);
+    EXPECT_EQ(counter.LastRestore().pageSize, 8192);
     EXPECT_TRUE(testserver::IsqlOn(database,
         QStringLiteral("select 'ativo:' || coalesce(RDB$INDEX_INACTIVE, 0) from RDB$INDICES "
                        "where RDB$INDEX_NAME = 'NOMES_NOME';\n"))
@@ -233,7 +234,7 @@ TEST_F(RunsDataSafetyTest, LargePagesStayLargeOnBothRoads)
     catalogue->setCurrentIndex(0);
     Button(*another, "btnRestore")->click();
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
-    EXPECT_EQ(another->dbRestore->PageSize(), 8192);
+    EXPECT_EQ(counter.LastRestore().pageSize, 8192);
     ExpectWhole(database, 9);
 }
 
@@ -312,7 +313,7 @@ TEST_F(RunsDataSafetyTest, AServerKilledWhileTheRestoreRunsLeavesTheDatabaseAsIt
     EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
 }
 
-TEST_F(RunsDataSafetyTest, AScratchDatabaseLeftByAnEarlierRunGoesBeforeTheTrial)
+TEST_F(RunsDataSafetyTest, AScratchDatabaseLeftByAnEarlierRunGoesWhenTheWindowStarts)
 {
     const QString database = LiveDatabase(30);
     const QString backup = BackupOf(QStringLiteral("OUTRA"), 12);
@@ -322,6 +323,14 @@ TEST_F(RunsDataSafetyTest, AScratchDatabaseLeftByAnEarlierRunGoesBeforeTheTrial)
     testserver::Gfix({QStringLiteral("-shut"), QStringLiteral("single"), QStringLiteral("-force"), QStringLiteral("0"),
         testserver::ServerText() + scratch});
     auto window = ShownWindow(database);
+    // The window's start puts right what was left beside its database, and says so once.
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].kind, TMessageKind::Information);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("Encontrada a base de teste ") + scratch))
+        << dialogs.boxes[0].text.toStdString();
+    EXPECT_TRUE(Log(*window, "mmBackup")->toPlainText().contains(scratch));
+    EXPECT_EQ(ScratchDatabasesBeside(database), QStringList());
+    dialogs.boxes.clear();
     Choose(*window, backup);
 
     Button(*window, "btnRestore")->click();

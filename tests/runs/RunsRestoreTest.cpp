@@ -56,11 +56,12 @@ TEST_F(RunsRestoreTest, TheBackupJustMadeAndProvedRestoresOverItsDatabaseWithout
     EXPECT_EQ(Find<QLabel>(*window, "lblBase_Restaurada")->text(), database);
     EXPECT_FALSE(Button(*window, "btnRestore")->isEnabled());
     EXPECT_FALSE(window->DB->Connected());
-    EXPECT_EQ(window->dbRestore->Params().Lines(),
-        (QStringList{QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=plumtrove")}));
-    EXPECT_EQ(window->dbRestore->Protocol(), TCP);
-    EXPECT_EQ(window->dbRestore->DatabaseName().Lines(), QStringList{database});
-    EXPECT_EQ(window->dbRestore->BackupFile().Lines(), QStringList{window->SelectedBackupPath()});
+    const TRecordedStart restore = counter.LastRestore();
+    EXPECT_EQ(restore.params, (QStringList{QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=plumtrove")}));
+    EXPECT_EQ(restore.protocol, TCP);
+    ASSERT_EQ(restore.databases.size(), 1);
+    EXPECT_TRUE(restore.databases[0].startsWith(database + QStringLiteral(".ZURTESTE.")));
+    EXPECT_EQ(restore.backups, QStringList{window->SelectedBackupPath()});
 
     // The server's lines, each ended by a line break, and the empty end line;
     // no lines of the run's own.
@@ -95,6 +96,7 @@ TEST_F(RunsRestoreTest, NothingToRestoreOnlyClosesTheConnection)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto window = ConnectedWindow(database);
+        runs::TStartCounter& counter = CountStarts(*window);
         c.choose(*window);
 
         Button(*window, "btnRestore")->click();
@@ -102,7 +104,7 @@ TEST_F(RunsRestoreTest, NothingToRestoreOnlyClosesTheConnection)
         EXPECT_FALSE(window->DB->Connected());
         EXPECT_TRUE(dialogs.boxes.empty());
         EXPECT_TRUE(Log(*window, "mmRestore")->toPlainText().isEmpty());
-        EXPECT_TRUE(window->dbRestore->BackupFile().Lines().isEmpty());
+        EXPECT_EQ(counter.starts, 0);
         EXPECT_TRUE(Button(*window, "btnRestore")->isEnabled());
         ExpectNothingLeftBusy(*window);
     }
@@ -118,6 +120,7 @@ TEST_F(RunsRestoreTest, AFailedRestoreLeavesTheButtonForAnotherTryWithAnotherBac
     WriteFile(corrupt, QByteArray(4096, 'x'));
     const QString destination = Folder() + QStringLiteral("NOVO.FDB");
     auto window = ShownWindow(destination);
+    runs::TStartCounter& counter = CountStarts(*window);
     TLogView* log = Log(*window, "mmRestore");
 
     Choose(*window, corrupt);
@@ -134,8 +137,11 @@ TEST_F(RunsRestoreTest, AFailedRestoreLeavesTheButtonForAnotherTryWithAnotherBac
     Button(*window, "btnRestore")->click();
 
     EXPECT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
-    EXPECT_EQ(window->dbRestore->BackupFile().Lines(), QStringList{good});
-    EXPECT_EQ(window->dbRestore->DatabaseName().Lines(), QStringList{destination});
+    // The second run's request names only its own backup, restored beside
+    // the one destination.
+    EXPECT_EQ(counter.LastRestore().backups, QStringList{good});
+    ASSERT_EQ(counter.LastRestore().databases.size(), 1);
+    EXPECT_TRUE(counter.LastRestore().databases[0].startsWith(destination + QStringLiteral(".ZURTESTE.")));
     EXPECT_EQ(testserver::CountRows(destination, QStringLiteral("CLIENTES")), 7);
     EXPECT_FALSE(Button(*window, "btnRestore")->isEnabled());
     // The second run's lines follow the first's.

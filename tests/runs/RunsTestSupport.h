@@ -5,6 +5,7 @@
 // requests that reach the trace hook.
 
 #include "ServerAttach.h"
+#include "ServiceRecorder.h"
 #include "WindowTestSupport.h"
 
 #include "core/BackupNaming.h"
@@ -42,13 +43,8 @@ inline const QString ProvingBackup = QStringLiteral("Verificando o backup: resta
 inline const QString WrongPasswordText = QStringLiteral(
     "Your user name and password are not defined. Ask your database administrator to set up a Firebird login");
 
-// Counts the start requests that reach the trace hook (the services tell it
-// about each successful start when tfService is among their trace flags).
-class TStartCounter : public IIBSQLMonitorHook {
-public:
-    int starts = 0;
-    void ServiceStart(const void*) override { ++starts; }
-};
+// Counts (and records) the start requests of the roads' services.
+using TStartCounter = TServiceRecorder;
 
 // A file of rows for a table of `rows` rows made inside the server.
 inline QString TableWithRows(const QString& table, int rows)
@@ -134,8 +130,7 @@ protected:
     static void ExpectNothingLeftBusy(const TfrmPrincipal& window)
     {
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_FALSE(window.dbBackup->Active());
-        EXPECT_FALSE(window.dbRestore->Active());
+        EXPECT_EQ(window.RoadInProgress(), TfrmPrincipal::TRoadPage::None);
         EXPECT_FALSE(window.Running());
     }
 
@@ -158,20 +153,8 @@ protected:
             &window, [&seen, &window] { seen.pendingMessageHandledInTheRun = window.Running(); }, Qt::QueuedConnection);
     }
 
-    // Counts the start requests of the window's services from now on.
-    static runs::TStartCounter& CountStarts(TfrmPrincipal& window)
-    {
-        auto counter = std::make_unique<runs::TStartCounter>();
-        runs::TStartCounter& result = *counter;
-        ReplaceMonitorHook(std::move(counter));
-        for (TIBCustomService* service : {static_cast<TIBCustomService*>(window.dbBackup.get()),
-                 static_cast<TIBCustomService*>(window.dbRestore.get())}) {
-            TTraceFlags flags = service->TraceFlags();
-            flags.insert(tfService);
-            service->SetTraceFlags(flags);
-        }
-        return result;
-    }
+    // Counts the start requests of the window's runs from now on.
+    static runs::TStartCounter& CountStarts(TfrmPrincipal&) { return RecordServiceStarts(); }
 
     // A backup of database into backupFile, written by the server.
     static void MakeBackup(const QString& database, const QString& backupFile)

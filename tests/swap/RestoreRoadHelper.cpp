@@ -5,7 +5,7 @@
 //
 //   restore_road_helper SERVER USER PASSWORD BACKUP DESTINATION [PHASE]
 //
-// PHASE: checked, set-aside or swapped. Exit codes: 0 restored, 1 not.
+// PHASE: checked, out-of-use, set-aside or swapped. Exit codes: 0 restored, 1 not.
 
 #include "core/BackupFile.h"
 #include "core/BackupNaming.h"
@@ -59,16 +59,13 @@ int main(int argc, char** argv)
     request.destination = arguments[5];
     request.pageSize = RestorePageSize(BackupPageSize(request.backupFile));
     request.reached = [&stopAt](TRestorePhase phase) {
-        static const char* const names[] = {"checked", "set-aside", "swapped"};
+        static const char* const names[] = {"checked", "out-of-use", "set-aside", "swapped"};
         if (stopAt == QLatin1String(names[static_cast<int>(phase)]))
             std::raise(SIGSTOP);
     };
     TPrintingSink sink;
-    TIBRestoreService service;
-    service.SetOptions({TRestoreOption::Replace, TRestoreOption::CreateNewDB, TRestoreOption::UseAllSpace});
-    service.SetVerbose(true);
     try {
-        return RunRestoreRoad(request, service, sink).restored ? 0 : 1;
+        return RunRestoreRoad(request, sink).restored ? 0 : 1;
     } catch (const Exception& failure) {
         std::printf("%s\n", failure.what());
         return 1;

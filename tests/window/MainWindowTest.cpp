@@ -7,6 +7,7 @@
 #include "core/AppPaths.h"
 #include "ibclient/BackupRestoreServices.h"
 #include "ibclient/Database.h"
+#include "runs/RunServices.h"
 
 #include "logview/LogView.h"
 #include <QComboBox>
@@ -197,7 +198,7 @@ TEST_F(MainWindowTest, ControlsStartWithTheirInitialValues)
 TEST_F(MainWindowTest, ComponentsAreCreatedWithTheirSettings)
 {
     auto window = MakeWindow();
-    ASSERT_TRUE(window->DB && window->dbTransacao && window->dbComando && window->dbBackup && window->dbRestore);
+    ASSERT_TRUE(window->DB && window->dbTransacao && window->dbComando);
     EXPECT_FALSE(window->DB->LoginPrompt());
     EXPECT_EQ(window->DB->DefaultTransaction(), window->dbTransacao.get());
     EXPECT_FALSE(window->DB->Connected());
@@ -205,19 +206,15 @@ TEST_F(MainWindowTest, ComponentsAreCreatedWithTheirSettings)
     EXPECT_EQ(window->dbComando->Database(), window->DB.get());
     EXPECT_EQ(window->dbComando->Transaction(), window->dbTransacao.get());
 
-    EXPECT_FALSE(window->dbBackup->LoginPrompt());
-    EXPECT_FALSE(window->dbBackup->Active());
-    EXPECT_EQ(window->dbBackup->BlockingFactor(), 0);
-    EXPECT_TRUE(window->dbBackup->TraceFlags().empty());
-
-    EXPECT_FALSE(window->dbRestore->LoginPrompt());
-    EXPECT_FALSE(window->dbRestore->Active());
-    EXPECT_TRUE(window->dbRestore->Verbose());
-    EXPECT_EQ(window->dbRestore->PageBuffers(), 0);
-    EXPECT_EQ(window->dbRestore->PageSize(), 4096);
+    // The roads' restore service, as every run sets it up.
+    TIBRestoreService restore;
+    DesignRestoreService(restore);
+    EXPECT_FALSE(restore.LoginPrompt());
+    EXPECT_TRUE(restore.Verbose());
+    EXPECT_EQ(restore.PageBuffers(), 0);
     const TRestoreOptions restoreOptions{
         TRestoreOption::Replace, TRestoreOption::CreateNewDB, TRestoreOption::UseAllSpace};
-    EXPECT_EQ(window->dbRestore->Options(), restoreOptions);
+    EXPECT_EQ(restore.Options(), restoreOptions);
 
     // The two open-file dialogs as the window is designed.
     auto* database = window->findChild<TOpenDialog*>(QStringLiteral("OpenDialog1"));

@@ -1,10 +1,10 @@
-// The focus rules of the window's activation while a service is attached to
-// the private server, as during a run.
+// The focus rules of the window's activation while a page's road talks to the
+// server (its service attached), as during a run.
 
 #include "ServerAttach.h"
 #include "WindowTestSupport.h"
 
-#include "ibclient/BackupRestoreServices.h"
+#include <optional>
 
 #include "logview/LogView.h"
 #include <QLineEdit>
@@ -48,10 +48,11 @@ TEST_F(WindowServerTest, ActivationGivesTheFocusToTheLogOfTheShownPagesAttachedS
         auto window = MakeWindow();
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        std::optional<TRoadOnPage> road;
         if (c.backupAttached)
-            AttachToServer(*window->dbBackup);
+            road.emplace(*window, TfrmPrincipal::TRoadPage::Backup);
         if (c.restoreAttached)
-            AttachToServer(*window->dbRestore);
+            road.emplace(*window, TfrmPrincipal::TRoadPage::Restore);
         Find<QTabWidget>(*window, "PageControl1")->setCurrentIndex(c.page);
         Find<QLineEdit>(*window, "edCaminho")->setFocus();
 
@@ -59,7 +60,5 @@ TEST_F(WindowServerTest, ActivationGivesTheFocusToTheLogOfTheShownPagesAttachedS
 
         ASSERT_NE(QApplication::focusWidget(), nullptr);
         EXPECT_EQ(QApplication::focusWidget()->objectName(), QLatin1String(c.focused));
-        window->dbBackup->SetActive(false);
-        window->dbRestore->SetActive(false);
     }
 }
