@@ -18,6 +18,7 @@
 #include "runs/ArchiveRestore.h"
 #include "runs/BackupRoad.h"
 #include "runs/ConnectionTest.h"
+#include "runs/OutputReader.h"
 #include "runs/RestoreRoad.h"
 
 #include <QElapsedTimer>
@@ -76,17 +77,31 @@ public:
     }
     void ReadOutput(TIBControlAndQueryService& service, const std::function<void(const QStringList&)>& seen) override
     {
-        // The service asks the server for its output in bulk and hands it
-        // out a line at a time; a console needs no thread to stay answering.
-        while (!service.Eof()) {
-            const QString line = service.GetNextLine();
-            seen({line});
-            Out(line);
+        // The service asks the server for its output in bulk, which comes
+        // about once a second; the queries run on a thread of their own, so
+        // that the progress is looked at as often as the window's bar is
+        // while the job goes on between two batches.
+        TOutputReader reader([&service] { return service.Eof(); }, [&service] { return service.GetNextLine(); });
+        std::vector<TOutputReader::TLine> taken;
+        QStringList lines;
+        bool more = true;
+        while (more) {
+            taken.clear();
+            more = reader.Take(taken, std::chrono::milliseconds(50));
+            lines.clear();
+            for (const TOutputReader::TLine& line : taken)
+                lines << line.Text;
+            if (!lines.isEmpty()) {
+                seen(lines);
+                for (const QString& line : lines)
+                    Out(line);
+            }
             FProgressLines.Tick();
         }
         // Once per job: a verbose job has tens of thousands of lines.
         FLog.Flush();
         std::fflush(stdout);
+        reader.RethrowFailure();
     }
     void Wait(int milliseconds) override { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
     // A line of the run's end: shown even when quiet; a failure on standard

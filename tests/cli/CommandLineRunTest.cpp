@@ -13,15 +13,19 @@
 #include "ibclient/Database.h"
 #include "ibclient/StringList.h"
 #include "runs/RestoreRoad.h"
+#include "runs/RestoreSteps.h"
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -438,4 +442,83 @@ TEST_F(CommandLineRunTest, ARestoreFollowsTheRestoreRoadAndRefusesADatabaseInUse
     EXPECT_TRUE(refused.output.contains(QStringLiteral("está em uso"))) << refused.output.toStdString();
     EXPECT_TRUE(refused.errors.contains(QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!")));
     EXPECT_EQ(testserver::CountRows(copy, QStringLiteral("CLIENTES")), 20);
+}
+
+TEST_F(CommandLineRunTest, TheLogHoldsTheServersLinesOfTheBackupTheProofAndTheRestore)
+{
+    // Large enough that the proof takes a few seconds.
+    testserver::CreateDatabase(database, Rows(QStringLiteral("GRANDE"), 600000));
+    const QString backupLog = folder + QStringLiteral("backup.log");
+
+    const TRun backup = RunProgram(Backup({QStringLiteral("--quiet"), QStringLiteral("--log"), backupLog}));
+
+    ASSERT_EQ(backup.exitCode, 0) << backup.errors.toStdString();
+    // The server's verbose lines of the backup, then of the proof under its own line.
+    const QStringList lines = Text(ReadFile(backupLog)).split(u'\n');
+    const auto proving = lines.indexOf(QStringLiteral("Verificando o backup: restaurando-o numa base de teste..."));
+    ASSERT_GT(proving, 0);
+    EXPECT_FALSE(lines.mid(0, proving).filter(QStringLiteral("gbak:    writing data for table GRANDE")).isEmpty());
+    const QStringList proof = lines.mid(proving + 1).filter(QRegularExpression(QStringLiteral("^gbak:")));
+    EXPECT_FALSE(proof.filter(QStringLiteral("restoring data for table GRANDE")).isEmpty()) << lines.size();
+    EXPECT_FALSE(proof.filter(QStringLiteral("finishing, closing, and going home")).isEmpty());
+    // The progress moves through the proof's lines as through the backup's.
+    QSet<int> percentages;
+    for (const QString& line : ProgressLines(backup.output))
+        percentages << QRegularExpression(QStringLiteral("^Progresso: (\\d+)%")).match(line).captured(1).toInt();
+    EXPECT_GE(percentages.size(), 10) << backup.output.toStdString();
+
+    // The restore over the database: its log holds the server's lines too.
+    const QString restoreLog = folder + QStringLiteral("restore.log");
+    const TRun restore = RunProgram({QStringLiteral("--restore"), todays, QStringLiteral("--server"),
+        testserver::ServerText(), QStringLiteral("--database"), database, QStringLiteral("--log"), restoreLog});
+    ASSERT_EQ(restore.exitCode, 0) << restore.output.toStdString() << restore.errors.toStdString();
+    const QString restored = Text(ReadFile(restoreLog));
+    EXPECT_TRUE(restored.contains(QLatin1String("restoring data for table GRANDE"))) << restored.toStdString();
+    EXPECT_TRUE(restored.contains(QLatin1String("gbak:finishing, closing, and going home")));
+    EXPECT_EQ(testserver::CountRows(database, QStringLiteral("GRANDE")), 600000);
+}
+
+TEST_F(CommandLineRunTest, ABackupKilledInItsProofLeavesNothingAfterTheNextRun)
+{
+    testserver::CreateDatabase(database, Rows(QStringLiteral("GRANDE"), 600000));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ZUR_PASSWORD"), testserver::Password());
+    QProcess killed;
+    killed.setProcessEnvironment(environment);
+    killed.setStandardInputFile(QProcess::nullDevice());
+    killed.start(QStringLiteral(ZUR_EXECUTABLE), Backup());
+    ASSERT_TRUE(killed.waitForStarted());
+    // Killed while the proof's scratch database is written beside the database.
+    const auto scratchGrowing = [&] {
+        const QStringList scratch = ScratchDatabasesBeside(database);
+        return !scratch.isEmpty() && QFileInfo(scratch.first()).size() > 8 * 1024 * 1024;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!scratchGrowing() && waited.elapsed() < 60000 && killed.state() == QProcess::Running)
+        QThread::msleep(20);
+    ASSERT_TRUE(scratchGrowing()) << killed.readAll().toStdString();
+    killed.kill();
+    killed.waitForFinished();
+    // The server may finish the proof's restore of a program that is gone.
+    qint64 last = -1;
+    for (int still = 0, i = 0; still < 10 && i < 600; ++i) {
+        qint64 size = 0;
+        for (const QString& scratch : ScratchDatabasesBeside(database))
+            size += QFileInfo(scratch).size();
+        still = size == last ? still + 1 : 0;
+        last = size;
+        QThread::msleep(100);
+    }
+    ASSERT_FALSE(ScratchDatabasesBeside(database).isEmpty());
+
+    const TRun next = RunProgram(Backup());
+
+    ASSERT_EQ(next.exitCode, 0) << next.output.toStdString() << next.errors.toStdString();
+    EXPECT_TRUE(next.output.contains(QStringLiteral("Encontrada a base de teste "))) << next.output.toStdString();
+    // Beside the database: the database, and the folder of the backups.
+    QStringList beside = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    beside.sort();
+    EXPECT_EQ(beside, (QStringList{QStringLiteral("DADOS.FDB"), QStringLiteral("backups")}));
+    EXPECT_EQ(PartialBackupsOf(todays), QStringList());
 }

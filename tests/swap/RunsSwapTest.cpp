@@ -9,10 +9,14 @@
 
 #include "core/BackupFile.h"
 #include "core/RunLock.h"
+#include "runs/BackupRoad.h"
+#include "runs/ConnectionTest.h"
 #include "runs/RestoreRoad.h"
 #include "runs/RestoreSteps.h"
 
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 
 #include <csignal>
@@ -63,11 +67,6 @@ template <typename F> bool WaitFor(F cond, int seconds)
 
 class RunsSwapTest : public RunsTest {
 protected:
-    TDatabaseLogin Login() const
-    {
-        return {RestoreServiceTarget(testserver::ServerText()), testserver::User(), testserver::Password()};
-    }
-
     // The operator's database at path: OwnRows rows in CLIENTES.
     static void MakeOwnDatabase(const QString& path)
     {
@@ -79,11 +78,17 @@ protected:
 
     // Starts the helper running the road; stopAt names the phase it stops at.
     // With asUser, the helper runs as that user (through runuser).
-    std::unique_ptr<QProcess> StartRoad(
-        const QString& backup, const QString& destination, const QString& stopAt = {}, const QString& asUser = {})
+    // With noLinks, on a file system without hard links.
+    std::unique_ptr<QProcess> StartRoad(const QString& backup, const QString& destination, const QString& stopAt = {},
+        const QString& asUser = {}, bool noLinks = false)
     {
         auto road = std::make_unique<QProcess>();
         road->setProcessChannelMode(QProcess::MergedChannels);
+        if (noLinks) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(ZUR_NO_HARD_LINKS));
+            road->setProcessEnvironment(environment);
+        }
         QStringList arguments{
             testserver::ServerText(), testserver::User(), testserver::Password(), backup, destination};
         if (!stopAt.isEmpty())
@@ -174,12 +179,22 @@ protected:
     {
         EXPECT_EQ(ScratchDatabasesBeside(destination), QStringList());
         EXPECT_EQ(SetAsideFilesBeside(destination), QStringList());
+        EXPECT_EQ(FilesBesideWithSuffix(destination, QStringLiteral(".ZURFORADEUSO.")), QStringList());
+        EXPECT_FALSE(QFileInfo::exists(destination + QStringLiteral(".TRAVA")));
     }
+
+    // The program or the server killed at each phase of a restore over an
+    // existing database; then the program started again, and only its
+    // connection test pressed (every third case: a scheduled backup of that
+    // database instead). Afterwards the database is at its path, online and
+    // whole, nothing of the run is left, and the next run says what it put
+    // right.
+    void KillAtEachPhase(const QString& folder, bool noLinks);
 };
 
 } // namespace
 
-TEST_F(RunsSwapTest, AKillAtAnyPhaseLeavesAWholeDatabaseAndTheNextRunCleansUp)
+void RunsSwapTest::KillAtEachPhase(const QString& folder, bool noLinks)
 {
     const QString backup = BackupOfRows(QStringLiteral("GRANDE"), BackupRows);
     enum class TKill { Program, Server };
@@ -187,12 +202,14 @@ TEST_F(RunsSwapTest, AKillAtAnyPhaseLeavesAWholeDatabaseAndTheNextRunCleansUp)
         const char* phase; // empty: while the scratch database is written
         TKill kill;
         THolds holds;
-        bool leftovers; // the next run finds something to clean up
+        bool leftovers; // the next run finds something to put right
     } const cases[] = {
         {"", TKill::Program, THolds::Own, true},
         {"", TKill::Server, THolds::Own, true},
         {"checked", TKill::Program, THolds::Own, true},
         {"checked", TKill::Server, THolds::Own, true},
+        {"out-of-use", TKill::Program, THolds::Own, true},
+        {"out-of-use", TKill::Server, THolds::Backup, true},
         {"set-aside", TKill::Program, THolds::Own, true},
         {"set-aside", TKill::Server, THolds::Backup, true},
         {"swapped", TKill::Program, THolds::Backup, true},
@@ -200,10 +217,14 @@ TEST_F(RunsSwapTest, AKillAtAnyPhaseLeavesAWholeDatabaseAndTheNextRunCleansUp)
     };
     int n = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(*c.phase ? c.phase : "writing") + (c.kill == TKill::Program ? " program" : " server"));
-        const QString destination = Folder() + QStringLiteral("DADOS%1.FDB").arg(++n);
+        // Up to the check nothing is renamed: links make no difference there.
+        const std::string phase = c.phase;
+        if (noLinks && (phase.empty() || phase == "checked"))
+            continue;
+        SCOPED_TRACE((phase.empty() ? "writing" : phase) + (c.kill == TKill::Program ? " program" : " server"));
+        const QString destination = folder + QStringLiteral("DADOS%1.FDB").arg(++n);
         MakeOwnDatabase(destination);
-        auto road = StartRoad(backup, destination, QString::fromLatin1(c.phase));
+        auto road = StartRoad(backup, destination, QString::fromLatin1(c.phase), QString(), noLinks);
         const qint64 pid = road->processId();
         // The moment: the server writing the scratch database, or the road
         // stopped at its phase.
@@ -223,20 +244,123 @@ TEST_F(RunsSwapTest, AKillAtAnyPhaseLeavesAWholeDatabaseAndTheNextRunCleansUp)
             output = Finish(*road);
             ASSERT_EQ(FirebirdServer(QStringLiteral("start")), 0);
         }
+        // With hard links a database is at the path whatever was stopped;
+        // without them, a kill between the two renames leaves it aside.
+        if (!noLinks)
+            EXPECT_TRUE(QFileInfo::exists(destination)) << "no database at " << destination.toStdString();
+        else if (phase == "set-aside" && c.kill == TKill::Program)
+            EXPECT_FALSE(QFileInfo::exists(destination)) << "the road took no two renames";
 
-        // Whatever was stopped, a database is at the destination's path.
-        EXPECT_TRUE(QFileInfo::exists(destination)) << "no database at " << destination.toStdString();
-
-        // The next run, before anything else, resolves what was left.
+        // The program again: before anything else, it puts right what was left.
         TRecordingSink next;
-        ResolveLeftovers(next, Login(), destination);
-        EXPECT_EQ(!next.lines.isEmpty(), c.leftovers) << next.lines.join(u'\n').toStdString() << "\n"
-                                                      << output.toStdString();
-        for (const QString& line : next.lines)
-            EXPECT_TRUE(line.startsWith(QLatin1String("Encontrad"))) << line.toStdString();
+        if (n % 3 != 0) {
+            TIBDatabase connection;
+            const TConnectionOutcome tested = TestConnection(
+                {testserver::ServerText(), destination, testserver::User(), testserver::Password()}, connection, next);
+            EXPECT_EQ(tested.result, TConnectionOutcome::Connected) << tested.failure.toStdString();
+            EXPECT_EQ(tested.putRight, next.lines);
+            connection.SetConnected(false);
+        } else {
+            const QString program = folder + QStringLiteral("programa%1/").arg(n);
+            QDir().mkpath(program);
+            const TDatabaseLogin login{
+                BackupServiceTarget(testserver::ServerText()), testserver::User(), testserver::Password()};
+            const TBackupOutcome backedUp = RunBackupRoad(
+                {login, destination, BackupFileName(program, destination, QDate::currentDate()), NewRunMark()}, next);
+            EXPECT_TRUE(backedUp.proved) << backedUp.failure.toStdString();
+        }
+        const QStringList putRight = next.lines.filter(QRegularExpression(QStringLiteral("^Encontrad")));
+        EXPECT_EQ(!putRight.isEmpty(), c.leftovers) << next.lines.join(u'\n').toStdString() << "\n"
+                                                    << output.toStdString();
+        if (n % 3 != 0)
+            EXPECT_EQ(putRight, next.lines);
         ExpectWhole(destination, c.holds);
         ExpectNoLeftovers(destination);
     }
+}
+
+TEST_F(RunsSwapTest, AKillAtAnyPhaseLeavesAWholeDatabaseAndTheNextRunCleansUp)
+{
+    KillAtEachPhase(Folder(), false);
+}
+
+TEST_F(RunsSwapTest, WithoutHardLinksAKillAtAnyPhaseIsPutRightByTheNextRun)
+{
+    // The renames are the program's own: one server shows them.
+    if (testserver::Version() == 4)
+        GTEST_SKIP() << "the road without hard links is run against Firebird 3";
+    KillAtEachPhase(Folder(), true);
+}
+
+TEST_F(RunsSwapTest, ARestoreOverALinkReplacesTheDatabaseItLeadsTo)
+{
+    // The operator's path is a link to the real file, which other programs
+    // open by its own name: after the run both names hold the backup's rows.
+    const QString real = Folder() + QStringLiteral("real/DADOS.FDB");
+    QDir().mkpath(Folder() + QStringLiteral("real"));
+    MakeOwnDatabase(real);
+    const QString link = Folder() + QStringLiteral("DADOS.FDB");
+    ASSERT_TRUE(QFile::link(real, link));
+    const QString backup = BackupOfRows(QStringLiteral("OUTRA"), 9);
+
+    auto road = StartRoad(backup, link);
+    const QString output = Finish(*road);
+
+    EXPECT_EQ(road->exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    for (const QString& name : {link, real}) {
+        EXPECT_EQ(ShutdownModeOf(name), 0);
+        EXPECT_EQ(testserver::CountRows(name, QStringLiteral("GRANDE")), 9);
+    }
+    ExpectNoLeftovers(real);
+    ExpectNoLeftovers(link);
+}
+
+TEST_F(RunsSwapTest, AServerNamedByAnotherNameOfThisMachineTakesTheSwapRoad)
+{
+    // A name of this machine's other than "localhost" and the host name,
+    // resolving to a loopback address (as a full domain name in the hosts
+    // file does).
+    QFile hosts(QStringLiteral("/etc/hosts"));
+    ASSERT_TRUE(hosts.open(QIODevice::ReadOnly));
+    QString alias;
+    for (const QString& line : QString::fromUtf8(hosts.readAll()).split(u'\n')) {
+        const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
+        if (words.size() < 2 || !words[0].startsWith(QLatin1String("127.")))
+            continue;
+        for (const QString& name : words.mid(1)) {
+            if (name.startsWith(u'#'))
+                break;
+            if (name != QLatin1String("localhost")
+                && name.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0)
+                alias = name;
+        }
+        if (!alias.isEmpty() && words[0] == QLatin1String("127.0.0.1"))
+            break;
+    }
+    if (alias.isEmpty())
+        GTEST_SKIP() << "the hosts file gives no other name of 127.0.0.1";
+    QString server = testserver::ServerText();
+    server.replace(QLatin1String("localhost"), alias);
+    const TServiceTarget target = RestoreServiceTarget(server);
+    ASSERT_TRUE(ServerIsThisMachine(target)) << server.toStdString();
+    const QString destination = Folder() + QStringLiteral("DADOS.FDB");
+    MakeOwnDatabase(destination);
+    const QString backup = BackupOfRows(QStringLiteral("OUTRA"), 9);
+
+    TRecordingSink sink;
+    TRestoreRequest request;
+    request.login = {target, testserver::User(), testserver::Password()};
+    request.backupFile = backup;
+    request.destination = destination;
+    EXPECT_TRUE(RunRestoreRoad(request, sink).restored) << sink.lines.join(u'\n').toStdString();
+
+    // Restored beside the database and swapped: no replace over it.
+    EXPECT_TRUE(sink.lines.filter(QStringLiteral("neste servidor a restauração apaga")).isEmpty())
+        << sink.lines.join(u'\n').toStdString();
+    EXPECT_EQ(ShutdownModeOf(destination), 0);
+    EXPECT_EQ(testserver::CountRows(destination, QStringLiteral("GRANDE")), 9);
+    ExpectNoLeftovers(destination);
 }
 
 TEST_F(RunsSwapTest, ABackupChangedUnderTheRestoreNeverReachesTheDestinationUnproved)
