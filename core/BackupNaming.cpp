@@ -2,7 +2,11 @@
 
 #include "core/MachineNames.h"
 
+#include <QDateTime>
+#include <QHash>
+
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -112,5 +116,25 @@ bool ServerIsThisMachine(const TServiceTarget& target, const TMachineNames& self
 
 bool ServerIsThisMachine(const TServiceTarget& target)
 {
-    return !target.tcp || ServerIsThisMachine(target, ThisMachineNames());
+    if (!target.tcp)
+        return true;
+    // A run asks several times (its road, its locks, what it extracts): a name
+    // that has to be looked up is looked up once a minute at most.
+    struct TAnswer {
+        bool here;
+        qint64 at;
+    };
+    static std::mutex lock;
+    static QHash<QString, TAnswer> answers;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        const auto known = answers.constFind(target.serverName);
+        if (known != answers.cend() && now - known->at < 60000)
+            return known->here;
+    }
+    const bool here = ServerIsThisMachine(target, ThisMachineNames());
+    const std::lock_guard<std::mutex> guard(lock);
+    answers.insert(target.serverName, {here, now});
+    return here;
 }

@@ -103,6 +103,9 @@ TBackupOutcome RunBackupRoad(const TBackupRequest& request, TRestoreSink& sink)
     const QString file = seenHere ? DatabaseFileHere(database) : database;
 
     QString failure = PathRefusal({written, ScratchDatabasePath(file, request.runMark)});
+    // The proof's scratch beside a relative path would land in a working folder.
+    if (failure.isEmpty() && seenHere)
+        failure = RelativePathRefusal(database);
     // One run at a time on a backup name, and on the database beside which
     // the backup proves itself.
     const TRunLock backupLock(BackupLockPath(backupFile));

@@ -432,6 +432,16 @@ TEST_F(RunsSwapTest, AnotherRunAtWorkIsRefusedAndNothingIsTouched)
     // Two copies restoring over one database: the second finds the first at work.
     auto first = StartRoad(big, destination);
     ASSERT_TRUE(WaitFor([&] { return ScratchGrowing(destination); }, 60));
+    // A connection test meanwhile leaves the working run's scratch alone.
+    {
+        TRecordingSink tested;
+        TIBDatabase connection;
+        const TConnectionOutcome outcome = TestConnection(
+            {testserver::ServerText(), destination, testserver::User(), testserver::Password()}, connection, tested);
+        EXPECT_EQ(outcome.result, TConnectionOutcome::Connected);
+        EXPECT_EQ(tested.lines, QStringList());
+        EXPECT_EQ(ScratchDatabasesBeside(destination).size(), 1);
+    }
     auto second = StartRoad(small, destination);
     const QString refused = Finish(*second);
     EXPECT_EQ(second->exitCode(), 1);
