@@ -42,6 +42,11 @@ const QString OldNotRemovedLine = QStringLiteral("A base anterior ficou em %1 e 
 const QString ReplacedDoneLine
     = QStringLiteral("A base de dados %1 foi substituída pela base restaurada e verificada.");
 const QString CreatedLine = QStringLiteral("A base restaurada e verificada recebeu o nome %1.");
+const QString NotSeenHereLine
+    = QStringLiteral("O servidor encontra %1, mas este computador não vê esse arquivo no mesmo caminho: o servidor "
+                     "lê outro sistema de arquivos, e é tratado como um servidor em outra máquina.");
+const QString ScratchNotSeenLine
+    = QStringLiteral("O servidor restaurou %1 onde este computador não vê esse arquivo: nada foi trocado.");
 const QString LinkedDestinationLine
     = QStringLiteral("O caminho %1 leva ao arquivo %2: é este arquivo que o servidor abre e que a restauração "
                      "substitui.");
@@ -158,6 +163,12 @@ TRestoreOutcome SwapRoad(const TRestoreRequest& request, const QString& destinat
             TellUnrestorable(sink, result);
         else
             sink.Line(result.backupIncomplete ? IncompleteRestoreLine : result.reason);
+        return {};
+    }
+    // The server wrote the scratch where this machine sees it, or the swap
+    // would rename files that are not the server's.
+    if (!QFileInfo::exists(scratch)) {
+        sink.Line(ScratchNotSeenLine.arg(scratch));
         return {};
     }
     // Nobody may attach to what has been checked, up to the swap.
@@ -348,7 +359,13 @@ TRestoreOutcome RunRestoreRoad(const TRestoreRequest& request, TRestoreSink& sin
     const bool replaces = found.state != TDatabaseState::Absent;
     const QString runMark = NewRunMark();
     bool swaps = false;
-    if (here) {
+    if (here && replaces && found.state == TDatabaseState::Present && !QFileInfo::exists(destination)) {
+        // A server that finds a database where this machine sees no file
+        // reads another file system (a server in a system or container of
+        // its own): nothing here may be renamed for it, as for a server on
+        // another machine.
+        sink.Line(NotSeenHereLine.arg(destination));
+    } else if (here) {
         const QString refused = FolderRefusesRenames(destination, runMark);
         swaps = refused.isEmpty();
         if (!swaps)

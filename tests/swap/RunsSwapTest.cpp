@@ -363,6 +363,38 @@ TEST_F(RunsSwapTest, AServerNamedByAnotherNameOfThisMachineTakesTheSwapRoad)
     ExpectNoLeftovers(destination);
 }
 
+TEST_F(RunsSwapTest, AServerThatReadsAnotherFileSystemIsTreatedAsOneElsewhere)
+{
+    // Firebird 4 runs in a system of its own: a database made at a path
+    // inside it is a file this machine does not see at that path.
+    if (testserver::Version() != 4)
+        GTEST_SKIP() << "needs the server in a system of its own (Firebird 4)";
+    const QString inside = QStringLiteral("/zur-only-inside/") + QString::number(::getpid());
+    const QString system = qEnvironmentVariable("ZUR_FB4_ROOT");
+    ASSERT_TRUE(QDir().mkpath(system + inside));
+    const QString destination = inside + QStringLiteral("/DADOS.FDB");
+    MakeOwnDatabase(destination);
+    ASSERT_FALSE(QFileInfo::exists(destination));
+    const QString backup = BackupOfRows(QStringLiteral("OUTRA"), 9);
+
+    TRecordingSink sink;
+    TRestoreRequest request;
+    request.login = {RestoreServiceTarget(testserver::ServerText()), testserver::User(), testserver::Password()};
+    request.backupFile = backup;
+    request.destination = destination;
+    EXPECT_TRUE(RunRestoreRoad(request, sink).restored) << sink.lines.join(u'\n').toStdString();
+
+    // Nothing renamed here: the backup tried on a scratch database, then
+    // restored over the database by the server.
+    EXPECT_FALSE(sink.lines.filter(QStringLiteral("este computador não vê esse arquivo")).isEmpty())
+        << sink.lines.join(u'\n').toStdString();
+    EXPECT_FALSE(sink.lines.filter(QStringLiteral("neste servidor a restauração apaga")).isEmpty());
+    EXPECT_EQ(ShutdownModeOf(destination), 0);
+    EXPECT_EQ(testserver::CountRows(destination, QStringLiteral("GRANDE")), 9);
+    EXPECT_EQ(QDir(system + inside).entryList(QDir::Files), QStringList{QStringLiteral("DADOS.FDB")});
+    QDir(system + inside).removeRecursively();
+}
+
 TEST_F(RunsSwapTest, ABackupChangedUnderTheRestoreNeverReachesTheDestinationUnproved)
 {
     const QString other = BackupOfRows(QStringLiteral("OUTRA"), 7);
