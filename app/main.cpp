@@ -1,7 +1,9 @@
-// The program entry: with a switch of the command line (zur --backup, zur
-// --help...) a run without the window, whose exit code is the outcome;
-// otherwise the application with its title, the one window, and the report
-// of a failure that keeps the window from being created.
+// The program entry: with any argument at all (zur --backup, zur --help, or
+// a mistyped one) a run without the window, whose exit code is the outcome;
+// with none, the application with its title, the one window, and the report
+// of a failure that keeps the window from being created. A scheduler's
+// mistyped line thus ends with exit code 2 and its reason, never with a
+// window that waits for nobody, or aborts where there is no display.
 //
 // Test hook: with the environment variable ZUR_REPORT_TO_STDERR=1, the
 // start-up failure report ("Application Error") is written to the standard

@@ -2,14 +2,18 @@
 // The program's command line: a backup or a restore run without the window,
 // for the system's scheduler and for administrators' scripts.
 //
-//   zur --backup  [--server TEXT] [--database PATH] [--user NAME]
-//                 [--password-file FILE] [--dest FOLDER] [--keep N] [--zip] [--log FILE] [--quiet]
-//   zur --restore BACKUP [--server TEXT] [--database PATH] [--user NAME]
-//                 [--password-file FILE] [--log FILE] [--quiet]
+//   zur --backup  [--server TEXT] [--database PATH] [--user NAME] [--password-file FILE]
+//                 [--dest FOLDER] [--keep N] [--zip] [--log FILE] [--quiet] [--progress]
+//   zur --restore BACKUP [--server TEXT] [--database PATH] [--user NAME] [--password-file FILE]
+//                 [--create] [--log FILE] [--quiet] [--progress]
+//   zur --help (-h, -?, /?)     zur --version
 //
 // On Windows every switch may also be written with "/" (/backup, /keep 7).
 // The password never comes from the command line, where process lists show
 // it: from the password file, else ZUR_PASSWORD, else the window's default.
+// Any argument at all makes a run without the window, so that a scheduler
+// given a mistyped line gets exit code 2 and a reason, never a window that
+// waits for nobody (or aborts where there is no display).
 
 #include <QString>
 #include <QStringList>
@@ -23,12 +27,14 @@ enum TExitCode {
 };
 
 struct TCommandLine {
-    enum TAction { Backup, Restore, Help };
+    enum TAction { Backup, Restore, Help, Version };
     TAction action = Help;
     QString server;
     QString database;
     QString user;
     QString password;
+    // Where the password came from, for the log (never the password itself).
+    QString passwordSource;
     // Where the backup goes, ending in this machine's separator.
     QString destination;
     // The backup to restore.
@@ -39,12 +45,16 @@ struct TCommandLine {
     bool zip = false;
     // The log file; empty: the default name in the "logs" folder.
     QString logFile;
+    // Nothing on standard output but the progress lines that --progress asks for.
     bool quiet = false;
+    // Progress lines even when standard output is no terminal.
+    bool progress = false;
+    // A restore may create the database where none exists.
+    bool create = false;
 };
 
 // Whether these arguments (the program's name first) ask for a run without
-// the window: any argument that is a switch of ours ("--x", or "/x" on
-// Windows).
+// the window: any argument at all, known or not.
 bool IsCommandLineRun(const QStringList& arguments);
 
 // Reads the arguments into command, with the defaults the window starts
@@ -55,3 +65,7 @@ QString ParseCommandLine(const QStringList& arguments, const QString& programDir
 
 // The help text, in the operators' language, with the exit codes.
 QString CommandLineHelp();
+// The few lines that follow an unusable command line on standard error.
+QString CommandLineUsage();
+// The program's name and version, for --version and the log's header.
+QString ProgramVersionText();

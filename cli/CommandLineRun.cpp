@@ -5,6 +5,7 @@
 #include "cli/EventLog.h"
 #include "cli/KeepBackups.h"
 #include "cli/ProgressLines.h"
+#include "cli/RunChecks.h"
 #include "cli/RunLogFile.h"
 #include "core/AppPaths.h"
 #include "core/BackupArchive.h"
@@ -23,6 +24,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <cstdio>
@@ -36,8 +38,8 @@ const QString BackupSucceededText = QStringLiteral("Backup realizado com sucesso
 const QString ZipWrittenLine = QStringLiteral("Arquivo compactado gravado e conferido: %1");
 const QString ZipFailedText
     = QStringLiteral("O backup %1 está verificado e no lugar, mas o arquivo compactado %2 não pôde ser gravado.");
-const QString KeepFailedText = QStringLiteral("O backup %1 está verificado e no lugar, mas um backup antigo não pôde "
-                                              "ser removido.");
+const QString KeepFailedText = QStringLiteral("O backup %1 está verificado e no lugar, mas um backup ou registro "
+                                              "antigo não pôde ser removido.");
 const QString RestoreFailedText = QStringLiteral("Ocorreram problemas e o Backup não foi restaurado!!!");
 const QString RestoreSucceededText = QStringLiteral("Backup Restaurado com Sucesso !!! %1");
 
@@ -57,14 +59,23 @@ void PrintProgress(const QString& line)
     std::fflush(stdout);
 }
 
+// A line of the program's own that tells a step begins ("Iniciando
+// Backup...", "Verificando o backup: restaurando-o numa base de teste...").
+bool AnnouncesAStep(const QString& line)
+{
+    return line.endsWith(QLatin1String("..."));
+}
+
 // The run's lines: on standard output (unless quiet) and in the log file;
-// the progress lines between them on standard output only.
+// the progress lines between them on standard output only, when someone
+// watches. The lines of a failure go to standard error as well.
 class TConsoleSink : public TRestoreSink {
 public:
-    TConsoleSink(TRunLogFile& log, bool quiet, TJobProgress& runProgress)
+    TConsoleSink(TRunLogFile& log, bool quiet, bool showProgress, TJobProgress& runProgress)
         : FLog(log)
         , FQuiet(quiet)
-        , FProgressLines(runProgress, quiet, &PrintProgress)
+        , FShowProgress(showProgress)
+        , FProgressLines(runProgress, &PrintProgress)
     {
         progress = &runProgress;
     }
@@ -73,7 +84,15 @@ public:
         Out(line);
         FLog.Flush();
         std::fflush(stdout);
-        FProgressLines.Tick();
+        FLastOwnLine = line;
+        // The roads say why they failed in lines of their own after the
+        // server's last output and after the step they were at: those are
+        // the failure's reason, kept for standard error.
+        if (AnnouncesAStep(line))
+            FReasons.clear();
+        else
+            FReasons << line;
+        Tick();
     }
     void ReadOutput(TIBControlAndQueryService& service, const std::function<void(const QStringList&)>& seen) override
     {
@@ -95,8 +114,9 @@ public:
                 seen(lines);
                 for (const QString& line : lines)
                     Out(line);
+                FReasons.clear();
             }
-            FProgressLines.Tick();
+            Tick();
         }
         // Once per job: a verbose job has tens of thousands of lines.
         FLog.Flush();
@@ -104,25 +124,42 @@ public:
         reader.RethrowFailure();
     }
     void Wait(int milliseconds) override { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
-    // A line of the run's end: shown even when quiet; a failure on standard
-    // error as well, and in the event log. The run's progress ends with it,
-    // and its final state comes first.
+    // The last line the run said of its own.
+    const QString& LastOwnLine() const { return FLastOwnLine; }
+    // A line of the run's end: on standard output unless quiet; a failure on
+    // standard error, after the lines that told its reason (those that the
+    // final line does not already hold), and in the event log. The run's
+    // progress ends with it, and its final state comes first.
     void Final(const QString& line, bool failed)
     {
         if (failed)
             progress->Fail();
         else
             progress->Finish();
-        FProgressLines.Final();
+        if (FShowProgress)
+            FProgressLines.Final();
         FLog.Line(line);
         FLog.Flush();
-        Print(failed ? stderr : stdout, line);
-        std::fflush(failed ? stderr : stdout);
-        if (failed) {
-            const QString notReported = ReportFailureEvent(line);
-            if (!notReported.isEmpty())
-                Print(stderr, notReported);
+        std::fflush(stdout);
+        if (!failed) {
+            if (!FQuiet) {
+                Print(stdout, line);
+                std::fflush(stdout);
+            }
+            return;
         }
+        QStringList told;
+        for (const QString& reason : std::as_const(FReasons)) {
+            if (!line.contains(reason.trimmed()))
+                told << reason;
+        }
+        told << line;
+        for (const QString& reason : std::as_const(told))
+            Print(stderr, reason);
+        std::fflush(stderr);
+        const QString notReported = ReportFailureEvent(told.join(u'\n'));
+        if (!notReported.isEmpty())
+            Print(stderr, notReported);
     }
 
 private:
@@ -132,18 +169,70 @@ private:
         if (!FQuiet)
             Print(stdout, line);
     }
+    void Tick()
+    {
+        if (FShowProgress)
+            FProgressLines.Tick();
+    }
     TRunLogFile& FLog;
     bool FQuiet;
+    bool FShowProgress;
     TProgressLines FProgressLines;
+    QStringList FReasons;
+    QString FLastOwnLine;
 };
 
-// The log's closing lines.
+QString Outcome(int exitCode)
+{
+    switch (exitCode) {
+    case ExitDone:
+        return QStringLiteral("concluído");
+    case ExitAfterwards:
+        return QStringLiteral("o backup está no lugar, mas algo depois dele falhou");
+    default:
+        return QStringLiteral("falhou");
+    }
+}
+
+// The log's closing lines: the backup's size, then the outcome, the exit code
+// and the time taken in one line.
 void CloseLog(TRunLogFile& log, int exitCode, const QElapsedTimer& elapsed, const QString& file)
 {
-    log.Line(QStringLiteral("Resultado: código de saída %1").arg(exitCode));
-    log.Line(QStringLiteral("Tempo decorrido: %1 s").arg(static_cast<double>(elapsed.elapsed()) / 1000.0, 0, 'f', 1));
     if (!file.isEmpty() && QFileInfo(file).isFile())
         log.Line(QStringLiteral("Tamanho de %1: %2 bytes").arg(file).arg(QFileInfo(file).size()));
+    log.Line(QStringLiteral("Resultado: código de saída %1 (%2), tempo decorrido: %3 s")
+                 .arg(exitCode)
+                 .arg(Outcome(exitCode))
+                 .arg(static_cast<double>(elapsed.elapsed()) / 1000.0, 0, 'f', 1));
+    log.Flush();
+}
+
+// An argument as a shell would need it to read it back.
+QString Quoted(const QString& argument)
+{
+    if (!argument.isEmpty() && !argument.contains(QRegularExpression(QStringLiteral("[\\s\"'$`]"))))
+        return argument;
+    return u'"' + QString(argument).replace(u'"', QLatin1String("\\\"")) + u'"';
+}
+
+// The log's header: which program, which command line, on what. A line of
+// its own starts it, which tells runs apart in a file that several runs
+// write into. The password never is on the command line: the header names
+// where it came from.
+void OpenLog(TRunLogFile& log, const QStringList& arguments, const TCommandLine& command, const QString& backupFile)
+{
+    QStringList line;
+    for (const QString& argument : arguments)
+        line << Quoted(argument);
+    const bool backup = command.action == TCommandLine::Backup;
+    log.Line(QStringLiteral("======== %1 ========").arg(ProgramVersionText()));
+    log.Line(QStringLiteral("Linha de comando: ") + line.join(u' '));
+    log.Line(backup ? QStringLiteral("Execução: backup") : QStringLiteral("Execução: restauração"));
+    log.Line(QStringLiteral("Servidor: ") + command.server);
+    log.Line(QStringLiteral("Base de dados: ") + command.database);
+    log.Line(QStringLiteral("Usuário: ") + command.user);
+    log.Line(QStringLiteral("Senha: ") + command.passwordSource);
+    log.Line(QStringLiteral("Backup: ") + backupFile);
     log.Flush();
 }
 
@@ -226,7 +315,9 @@ int RunRestore(const TCommandLine& command, TConsoleSink& sink)
     try {
         outcome = RunRestoreRoad(request, sink);
     } catch (const Exception& failure) {
-        sink.Line(failure.Message());
+        // A failed attach has put its words into the log before it left.
+        if (sink.LastOwnLine() != failure.Message())
+            sink.Line(failure.Message());
         outcome.restored = false;
     }
     if (!outcome.restored) {
@@ -248,33 +339,53 @@ int RunCommandLine(const QStringList& arguments)
     QElapsedTimer elapsed;
     elapsed.start();
     TCommandLine command;
-    const QString unusable = ParseCommandLine(arguments, ExecutableDirectory(), command);
+    QString unusable = ParseCommandLine(arguments, ExecutableDirectory(), command);
     if (!unusable.isEmpty()) {
         Print(stderr, unusable);
-        Print(stderr, QStringLiteral("Veja zur --help."));
+        Print(stderr, CommandLineUsage());
         return ExitUnusable;
     }
     if (command.action == TCommandLine::Help) {
         Print(stdout, CommandLineHelp());
         return ExitDone;
     }
+    if (command.action == TCommandLine::Version) {
+        Print(stdout, ProgramVersionText());
+        return ExitDone;
+    }
+    // Before anything is written or sent: a run that cannot go through ends
+    // here, with nothing tried and no log of a run that never was.
+    try {
+        unusable = CheckBeforeRun(command);
+    } catch (const Exception& failure) {
+        unusable = failure.Message();
+    }
+    if (!unusable.isEmpty()) {
+        Print(stderr, unusable);
+        Print(stderr, QStringLiteral("Nada foi feito."));
+        return ExitUnusable;
+    }
+    const bool backup = command.action == TCommandLine::Backup;
     // The log lies beside the backups: those written, or the one restored.
-    const QString folder
-        = command.action == TCommandLine::Backup ? command.destination : QFileInfo(command.backupFile).absolutePath();
+    const QString folder = backup ? command.destination : QFileInfo(command.backupFile).absolutePath();
     TRunLogFile log(command.logFile, folder, command.database, QDateTime::currentDateTime());
     if (!log.IsOpen()) {
         Print(stderr, QStringLiteral("O registro %1 não pôde ser criado: %2").arg(log.Path(), log.Failure()));
         if (!command.logFile.isEmpty())
             return ExitUnusable;
     }
+    OpenLog(log, arguments, command,
+        backup ? BackupFileName(command.destination, command.database, Today()) : command.backupFile);
     TJobProgress progress;
     // Failed on a way out that never reached a final line.
     TProgressRun progressRun(progress);
-    TConsoleSink sink(log, command.quiet, progress);
+    // Someone at a terminal sees how far along the run is; a scheduler's
+    // mail gets it only when asked for.
+    TConsoleSink sink(log, command.quiet, command.progress || (!command.quiet && OutputIsTerminal()), progress);
     QString file;
     int code = ExitFailed;
     try {
-        code = command.action == TCommandLine::Backup ? RunBackup(command, sink, file) : RunRestore(command, sink);
+        code = backup ? RunBackup(command, sink, file) : RunRestore(command, sink);
     } catch (const Exception& failure) {
         // The client library not loaded, or a failure outside the roads.
         sink.Final(QStringLiteral("%1: %2").arg(QString::fromLatin1(failure.ClassName()), failure.Message()), true);

@@ -1,7 +1,14 @@
 #include "cli/Console.h"
 
+#include <unistd.h>
+
 void PrepareConsole()
 {
+}
+
+bool OutputIsTerminal()
+{
+    return isatty(STDOUT_FILENO) == 1;
 }
 
 bool SlashSwitches()

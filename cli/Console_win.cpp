@@ -8,6 +8,14 @@ void PrepareConsole()
     SetConsoleOutputCP(CP_UTF8);
 }
 
+bool OutputIsTerminal()
+{
+    // The NUL device passes for a character device: only a console answers
+    // for its mode.
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 bool SlashSwitches()
 {
     return true;

@@ -1,5 +1,6 @@
 #include "cli/KeepBackups.h"
 
+#include "cli/RunLogFile.h"
 #include "core/BackupNaming.h"
 
 #include <QDate>
@@ -15,6 +16,8 @@ namespace {
 
 const QString RemovedLine = QStringLiteral("Backup antigo removido (--keep %1): %2");
 const QString NotRemovedLine = QStringLiteral("O backup antigo %1 não pôde ser removido: %2");
+const QString LogRemovedLine = QStringLiteral("Registro antigo removido (--keep %1): %2");
+const QString LogNotRemovedLine = QStringLiteral("O registro antigo %1 não pôde ser removido: %2");
 
 } // namespace
 
@@ -93,6 +96,22 @@ bool KeepNewestBackups(const QString& folder, const QString& database, int keep,
             line(RemovedLine.arg(keep).arg(path));
         } else {
             line(NotRemovedLine.arg(path, file.errorString()));
+            removedAll = false;
+        }
+    }
+    if (kept.empty())
+        return removedAll;
+    const QDate oldestKept = *std::min_element(kept.begin(), kept.end());
+    const QDir logs(QDir(folder).filePath(QStringLiteral("logs")));
+    for (const QString& name : logs.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase)) {
+        const QDate day = DefaultLogDay(name, database);
+        if (!day.isValid() || day >= oldestKept)
+            continue;
+        QFile file(logs.filePath(name));
+        if (file.remove()) {
+            line(LogRemovedLine.arg(keep).arg(file.fileName()));
+        } else {
+            line(LogNotRemovedLine.arg(file.fileName(), file.errorString()));
             removedAll = false;
         }
     }

@@ -4,15 +4,12 @@
 
 #include <QElapsedTimer>
 
-#include <cmath>
-
 namespace {
 
 constexpr double LineEverySeconds = 1.0;
 // A verbose job has tens of thousands of lines: the state (which weighs every
 // table) is looked at this often at most, the clock at every line.
 constexpr double LookEverySeconds = 0.05;
-constexpr int QuietStepPercent = 5;
 
 double Now()
 {
@@ -29,9 +26,8 @@ QString ProgressLine(const QString& text)
     return QStringLiteral("Progresso: ") + text;
 }
 
-TProgressLines::TProgressLines(const TJobProgress& progress, bool quiet, TPrint print, TClock clock)
+TProgressLines::TProgressLines(const TJobProgress& progress, TPrint print, TClock clock)
     : FProgress(progress)
-    , FQuiet(quiet)
     , FPrint(std::move(print))
     , FClock(clock ? std::move(clock) : TClock(&Now))
 {
@@ -48,22 +44,12 @@ void TProgressLines::Tick()
         return;
     FLastLook = now;
     const TProgressState state = FProgress.State();
-    if (!FQuiet && FLastPrint >= 0 && now - FLastPrint < LineEverySeconds)
+    if (FLastPrint >= 0 && now - FLastPrint < LineEverySeconds)
         return;
     const QString text = ProgressText(state);
-    if (FQuiet) {
-        // Only a figure tells a step: nothing while there is no estimate.
-        if (state.kind != TProgressState::TKind::Estimated)
-            return;
-        const int step = static_cast<int>(std::floor(state.fraction * 100)) / QuietStepPercent;
-        if (step <= FLastStep)
-            return;
-        FLastStep = step;
-    } else {
-        // The same words again tell nothing new.
-        if (text == FLastText)
-            return;
-    }
+    // The same words again tell nothing new.
+    if (text == FLastText)
+        return;
     FLastText = text;
     FLastPrint = now;
     FPrint(ProgressLine(text));

@@ -1,8 +1,8 @@
 #pragma once
 // How far along a command-line run is, as lines on standard output: at most
-// one a second, or with --quiet one at each whole 5% (5%, 10%...), and the
-// run's final state. A scheduler's mail or a terminal shows them; the run's
-// log file keeps the server's words alone.
+// one a second, and the run's final state. A terminal shows them, or whoever
+// asked for them with --progress; the run's log file keeps the server's words
+// alone.
 
 #include <QString>
 
@@ -18,7 +18,7 @@ public:
     // Seconds on a steady clock; the default is the machine's steady clock.
     using TClock = std::function<double()>;
     using TPrint = std::function<void(const QString& line)>;
-    TProgressLines(const TJobProgress& progress, bool quiet, TPrint print, TClock clock = TClock());
+    TProgressLines(const TJobProgress& progress, TPrint print, TClock clock = TClock());
 
     // Told as the run goes (at each of its lines): prints a line when one is due.
     void Tick();
@@ -27,11 +27,9 @@ public:
 
 private:
     const TJobProgress& FProgress;
-    bool FQuiet;
     TPrint FPrint;
     TClock FClock;
     double FLastLook = -1;
     double FLastPrint = -1;
     QString FLastText;
-    int FLastStep = 0;
 };

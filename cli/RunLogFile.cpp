@@ -6,11 +6,23 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 QString DefaultLogName(const QString& database, const QDateTime& started)
 {
     return QStringLiteral("ZUR-%1-%2.log")
         .arg(BackupBaseName(database), started.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+}
+
+QDate DefaultLogDay(const QString& name, const QString& database)
+{
+    const QRegularExpression pattern(QStringLiteral("^ZUR-%1-([0-9]{8})-[0-9]{6}(-[0-9]+)?\\.log$")
+                                         .arg(QRegularExpression::escape(BackupBaseName(database))),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(name);
+    if (!match.hasMatch())
+        return {};
+    return QDate::fromString(match.captured(1), QStringLiteral("yyyyMMdd"));
 }
 
 TRunLogFile::TRunLogFile(const QString& path, const QString& folder, const QString& database, const QDateTime& started)
@@ -49,11 +61,27 @@ bool TRunLogFile::OpenNew(const QString& path)
     return false;
 }
 
+const QByteArray& TRunLogFile::Stamp()
+{
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    if (second != FStampSecond) {
+        FStampSecond = second;
+        FStamp = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")).toUtf8();
+    }
+    return FStamp;
+}
+
 void TRunLogFile::Line(const QString& line)
 {
     if (!FFile.isOpen())
         return;
-    FFile.write(line.toUtf8() + LogLineEnd());
+    QString text = line;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    if (text.endsWith(u'\n'))
+        text.chop(1);
+    const QByteArray& stamp = Stamp();
+    for (const QString& part : text.split(u'\n'))
+        FFile.write(stamp + part.toUtf8() + LogLineEnd());
 }
 
 void TRunLogFile::Flush()

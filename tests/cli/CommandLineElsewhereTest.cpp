@@ -159,3 +159,31 @@ TEST_F(CommandLineElsewhereTest, ARestoreOverADatabaseThereTriesTheBackupThenRep
         = {QStringLiteral("DADOS.FDB"), QStringLiteral("GRANDE.FBK"), QStringLiteral("GRANDE.FDB"), "restore.log"};
     EXPECT_EQ(FilesIn(folder), expected);
 }
+
+// Whether a database is there is the server's to say: without --create a
+// path where it has none is refused, with nothing made; with it, the backup
+// becomes a new database there.
+TEST_F(CommandLineElsewhereTest, ARestoreToAPathWhereTheServerHasNoDatabaseCreatesOneOnlyWhenAsked)
+{
+    const QString source = folder + QStringLiteral("GRANDE.FDB");
+    const QString backup = folder + QStringLiteral("GRANDE.FBK");
+    const QString created = folder + QStringLiteral("NOVA.FDB");
+    server->CreateDatabase(source, Rows(QStringLiteral("GRANDE"), 12));
+    server->Backup(source, backup);
+    const QStringList restore = {QStringLiteral("--restore"), backup, QStringLiteral("--server"), server->ServerText(),
+        QStringLiteral("--database"), created};
+
+    const TRun refused = RunProgram(restore);
+
+    EXPECT_EQ(refused.exitCode, 2) << refused.output.toStdString() << refused.errors.toStdString();
+    EXPECT_TRUE(refused.errors.startsWith(
+        QStringLiteral("A base de dados %1 não existe no servidor %2. ").arg(created, server->ServerText())))
+        << refused.errors.toStdString();
+    EXPECT_EQ(refused.output, QString());
+    EXPECT_EQ(FilesIn(folder), (QStringList{QStringLiteral("GRANDE.FBK"), QStringLiteral("GRANDE.FDB")}));
+
+    const TRun made = RunProgram(restore + QStringList{QStringLiteral("--create")});
+
+    ASSERT_EQ(made.exitCode, 0) << made.output.toStdString() << made.errors.toStdString();
+    EXPECT_EQ(server->CountRows(created, QStringLiteral("GRANDE")), 12);
+}

@@ -4,6 +4,7 @@
 
 #include "cli/CommandLine.h"
 #include "core/AppPaths.h"
+#include "core/Version.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,12 +29,41 @@ struct TBadCase {
 
 } // namespace
 
-TEST(CommandLineTest, OnlySwitchesOfOursMakeARunWithoutTheWindow)
+TEST(CommandLineTest, AnyArgumentAtAllMakesARunWithoutTheWindow)
 {
     EXPECT_FALSE(IsCommandLineRun(Args({})));
-    EXPECT_FALSE(IsCommandLineRun(Args({"-platform", "offscreen"})));
-    EXPECT_TRUE(IsCommandLineRun(Args({"--backup"})));
-    EXPECT_TRUE(IsCommandLineRun(Args({"--nonsense"})));
+    for (const char* argument : {"--backup", "--nonsense", "backup", "-backup", "-platform", "/?", ""})
+        EXPECT_TRUE(IsCommandLineRun(Args({argument}))) << argument;
+}
+
+TEST(CommandLineTest, EverySpellingOfHelpAndTheVersionAskNothingElse)
+{
+    QTemporaryDir folder;
+    struct TCase {
+        std::vector<const char*> arguments;
+        TCommandLine::TAction action;
+    };
+    const std::vector<TCase> cases = {
+        {{"-h"}, TCommandLine::Help},
+        {{"-?"}, TCommandLine::Help},
+        {{"/?"}, TCommandLine::Help},
+        {{"--help"}, TCommandLine::Help},
+        {{"--HELP"}, TCommandLine::Help},
+        {{"--backup", "-h"}, TCommandLine::Help},
+        {{"--version"}, TCommandLine::Version},
+        {{"--restore", "/nenhum/DADOS.BKP", "--version"}, TCommandLine::Version},
+    };
+    for (const TCase& help : cases) {
+        QStringList arguments{QStringLiteral("zur")};
+        for (const char* argument : help.arguments)
+            arguments << QString::fromUtf8(argument);
+        TCommandLine command;
+        EXPECT_EQ(ParseCommandLine(arguments, folder.path() + u'/', command), QString())
+            << arguments.join(u' ').toStdString();
+        EXPECT_EQ(command.action, help.action) << arguments.join(u' ').toStdString();
+    }
+    EXPECT_TRUE(ProgramVersionText().startsWith(QStringLiteral("Z.U.R. - Assistente de Backup ")));
+    EXPECT_TRUE(ProgramVersionText().endsWith(Versao_Executavel()));
 }
 
 TEST(CommandLineTest, UnusableCommandLinesSayWhy)
@@ -43,6 +73,21 @@ TEST(CommandLineTest, UnusableCommandLinesSayWhy)
     QFile file(backup);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
+    // A password file saved empty, and one whose first line is.
+    const QString empty = folder.filePath(QStringLiteral("vazia"));
+    const QString blankFirst = folder.filePath(QStringLiteral("primeira-vazia"));
+    for (const auto& [path, bytes] :
+        {std::pair{empty, QByteArray()}, std::pair{blankFirst, QByteArray("\r\nsenha\n")}}) {
+        QFile secret(path);
+        ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+        secret.write(bytes);
+    }
+    const QByteArray backupBytes = backup.toUtf8();
+    const QByteArray emptyBytes = empty.toUtf8();
+    const QByteArray blankFirstBytes = blankFirst.toUtf8();
+    const char* backupArgument = backupBytes.constData();
+    const char* emptyArgument = emptyBytes.constData();
+    const char* blankFirstArgument = blankFirstBytes.constData();
     const std::vector<TBadCase> cases = {
         {{"--backup", "--bogus"}, "Opção desconhecida: --bogus"},
         {{"--backup", "--keep", "0"}, "--keep pede"},
@@ -56,6 +101,13 @@ TEST(CommandLineTest, UnusableCommandLinesSayWhy)
         {{"--backup", "sobra"}, "Argumento inesperado: sobra"},
         {{"--backup", "--quiet=1"}, "não leva valor"},
         {{"--backup", "--password-file", "/nenhum/senha"}, "não pôde ser lido"},
+        {{"backup"}, "Argumento inesperado: backup (quis dizer --backup?)"},
+        {{"-backup"}, "Opção desconhecida: -backup (quis dizer --backup?)"},
+        {{"-x"}, "Opção desconhecida: -x"},
+        {{"--restore", backupArgument, "-create"}, "Opção desconhecida: -create (quis dizer --create?)"},
+        {{"--backup", "--create"}, "--create vale só para --restore"},
+        {{"--backup", "--password-file", emptyArgument}, "A primeira linha do arquivo de senha"},
+        {{"--backup", "--password-file", blankFirstArgument}, "A primeira linha do arquivo de senha"},
     };
     for (const TBadCase& bad : cases) {
         QStringList arguments{QStringLiteral("zur")};
@@ -70,6 +122,11 @@ TEST(CommandLineTest, UnusableCommandLinesSayWhy)
     EXPECT_TRUE(ParseCommandLine(
         Args({"--restore"}) << backup << QStringLiteral("--keep") << QStringLiteral("2"), folder.path() + u'/', command)
                     .contains(QStringLiteral("--keep vale só para --backup")));
+    // A variable set from a secret that was not there.
+    qputenv("ZUR_PASSWORD", "");
+    EXPECT_EQ(ParseCommandLine(Args({"--backup"}), folder.path() + u'/', command),
+        QStringLiteral("A variável ZUR_PASSWORD está vazia."));
+    qunsetenv("ZUR_PASSWORD");
 }
 
 TEST(CommandLineTest, WhatIsLeftOutIsWhatTheWindowStartsWith)
@@ -84,13 +141,16 @@ TEST(CommandLineTest, WhatIsLeftOutIsWhatTheWindowStartsWith)
     EXPECT_EQ(command.database, QStringLiteral("C:\\QRT\\DADOS\\DADOS.FDB"));
     EXPECT_EQ(command.user, QStringLiteral("SYSDBA"));
     EXPECT_EQ(command.password, QStringLiteral("doambiente"));
+    EXPECT_EQ(command.passwordSource, QStringLiteral("da variável ZUR_PASSWORD"));
     EXPECT_EQ(command.destination, program);
     EXPECT_EQ(command.keep, 0);
+    EXPECT_FALSE(command.quiet || command.progress || command.create);
 
     // Without ZUR_PASSWORD, the window's default; a password file wins over both.
     qunsetenv("ZUR_PASSWORD");
     ASSERT_EQ(ParseCommandLine(Args({"--backup"}), program, command), QString());
     EXPECT_EQ(command.password, QStringLiteral("plumtrove"));
+    EXPECT_EQ(command.passwordSource, QStringLiteral("a senha padrão da janela"));
     qputenv("ZUR_PASSWORD", "doambiente");
     QFile secret(folder.filePath(QStringLiteral("senha")));
     ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
@@ -102,6 +162,7 @@ TEST(CommandLineTest, WhatIsLeftOutIsWhatTheWindowStartsWith)
                   program, command),
         QString());
     EXPECT_EQ(command.password, QStringLiteral("s3nh@ com espaço"));
+    EXPECT_EQ(command.passwordSource, QStringLiteral("do arquivo ") + secret.fileName());
     EXPECT_EQ(command.keep, 7);
     EXPECT_EQ(command.destination, QDir::toNativeSeparators(folder.filePath(QStringLiteral("bk"))) + PathSeparator());
     qunsetenv("ZUR_PASSWORD");
@@ -116,6 +177,13 @@ TEST(CommandLineTest, WhatIsLeftOutIsWhatTheWindowStartsWith)
     EXPECT_EQ(command.database, QStringLiteral("/srv/qrt/DADOS") + PathSeparator() + QStringLiteral("DADOS.FDB"));
     ASSERT_EQ(ParseCommandLine(Args({"--backup", "--database", "/outra/X.FDB"}), program, command), QString());
     EXPECT_EQ(command.database, QStringLiteral("/outra/X.FDB"));
+    ASSERT_EQ(ParseCommandLine(Args({"--restore"}) << secret.fileName()
+                                                   << QStringList{QStringLiteral("--create"),
+                                                          QStringLiteral("--progress"), QStringLiteral("--quiet")},
+                  program, command),
+        QString());
+    EXPECT_EQ(command.action, TCommandLine::Restore);
+    EXPECT_TRUE(command.create && command.progress && command.quiet);
 }
 
 TEST(CommandLineTest, TheHelpTellsEveryExitCode)
@@ -123,5 +191,6 @@ TEST(CommandLineTest, TheHelpTellsEveryExitCode)
     const QString help = CommandLineHelp();
     for (const char* code : {"  0  ", "  1  ", "  2  ", "  3  "})
         EXPECT_TRUE(help.contains(QLatin1String(code))) << code;
-    EXPECT_TRUE(help.contains(QLatin1String("--password-file")));
+    for (const char* named : {"--password-file", "--create", "--progress", "--version", "-h, -?, /?"})
+        EXPECT_TRUE(help.contains(QLatin1String(named))) << named;
 }

@@ -1,10 +1,12 @@
 // Keeping the newest backups of a database: only the names this program gives
-// that database's backups are counted and removed, never the file just made.
+// that database's backups are counted and removed, never the file just made;
+// the logs of that database from before the oldest backup kept go with them.
 
 #include "cli/KeepBackups.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -85,4 +87,73 @@ TEST(KeepBackupsTest, ADaysBackupAndItsCompressedCopyCountAsOne)
             QStringLiteral("ZURDADOS20261202.ZIP"), QStringLiteral("ZURDADOS20261203.ZIP"),
             QStringLiteral("ZUROUTRA20261201.ZIP")}));
     EXPECT_EQ(lines.size(), 2);
+}
+
+TEST(KeepBackupsTest, TheLogsOfDaysBeforeTheOldestBackupKeptGoWithIt)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    const QString logs = folder + QStringLiteral("logs/");
+    ASSERT_TRUE(QDir().mkpath(logs));
+    for (const char* name : {"DADOS20261201.BKP", "DADOS20261203.BKP", "DADOS20261205.BKP"})
+        Touch(folder + QString::fromLatin1(name));
+    struct TLog {
+        const char* name;
+        bool stays;
+    };
+    // Keeping two leaves the 3rd and the 5th: the logs of days before the 3rd go.
+    const std::vector<TLog> cases = {
+        {"ZUR-DADOS-20261130-233002.log", false},
+        {"ZUR-DADOS-20261201-233002.log", false},
+        {"ZUR-DADOS-20261202-010000-2.log", false}, // a second run in the same second
+        {"zur-dados-20261202-233002.LOG", false},
+        {"ZUR-DADOS-20261203-233002.log", true}, // the oldest backup's day
+        {"ZUR-DADOS-20261205-233002.log", true},
+        {"ZUR-DADOS2-20261130-233002.log", true}, // the database DADOS2
+        {"ZUR-OUTRA-20261130-233002.log", true},
+        {"ZUR-DADOS-20261130-2330.log", true}, // not a name this program gives
+        {"ZUR-DADOS-20261130-233002.log.bak", true},
+        {"ZUR-DADOS-manual.log", true},
+    };
+    for (const TLog& log : cases)
+        Touch(logs + QString::fromLatin1(log.name));
+    // A log of the same name beside the backups is no log of the logs folder.
+    Touch(folder + QStringLiteral("ZUR-DADOS-20261130-233002.log"));
+    QStringList lines;
+
+    EXPECT_TRUE(KeepNewestBackups(folder, QStringLiteral("DADOS.FDB"), 2, folder + QStringLiteral("DADOS20261205.BKP"),
+        [&lines](const QString& line) { lines << line; }));
+
+    for (const TLog& log : cases)
+        EXPECT_EQ(QFile::exists(logs + QString::fromLatin1(log.name)), log.stays) << log.name;
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("ZUR-DADOS-20261130-233002.log")));
+    EXPECT_FALSE(QFile::exists(folder + QStringLiteral("DADOS20261201.BKP")));
+    // One line for the backup, one for each log.
+    EXPECT_EQ(lines.size(), 5) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.filter(QStringLiteral("Registro antigo removido (--keep 2): ")).size(), 4);
+}
+
+TEST(KeepBackupsTest, ALogThatCannotGoIsTold)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    const QString logs = folder + QStringLiteral("logs/");
+    ASSERT_TRUE(QDir().mkpath(logs));
+    Touch(folder + QStringLiteral("DADOS20261205.BKP"));
+    const QString stuck = logs + QStringLiteral("ZUR-DADOS-20261130-233002.log");
+    Touch(stuck);
+    // Not even root removes a file from an immutable folder.
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), logs}) != 0)
+        GTEST_SKIP() << "no immutable folders here";
+    QStringList lines;
+
+    const bool removedAll = KeepNewestBackups(folder, QStringLiteral("DADOS.FDB"), 1,
+        folder + QStringLiteral("DADOS20261205.BKP"), [&lines](const QString& line) { lines << line; });
+
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), logs});
+    EXPECT_FALSE(removedAll);
+    EXPECT_TRUE(QFile::exists(stuck));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("O registro antigo %1 não pôde ser removido: ").arg(stuck)))
+        << lines[0].toStdString();
 }

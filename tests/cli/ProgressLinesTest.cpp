@@ -1,5 +1,6 @@
 // The command line's progress lines, from a job's verbose lines on a clock of
-// the test's own: how often they come, and with --quiet only at each 5%.
+// the test's own: how often they come, and how a run that succeeded or failed
+// ends them.
 
 #include "cli/ProgressLines.h"
 #include "core/JobProgress.h"
@@ -27,14 +28,14 @@ struct TJobRun {
     std::vector<int> percents;
 };
 
-TJobRun RunJob(bool quiet, bool succeed)
+TJobRun RunJob(bool succeed)
 {
     double now = 0;
     auto clock = [&now] { return now; };
     TJobProgress progress(clock);
     TJobRun run;
     TProgressLines lines(
-        progress, quiet,
+        progress,
         [&run, &now](const QString& line) {
             run.printed.push_back({now, line});
         },
@@ -78,43 +79,24 @@ int PercentOf(const QString& line)
 
 } // namespace
 
-TEST(ProgressLinesTest, AtMostOneLineASecondAndTheFinalState)
-{
-    const std::vector<TPrinted> printed = RunJob(false, true).printed;
-    ASSERT_GE(printed.size(), 6u);
-    for (size_t i = 1; i + 1 < printed.size(); ++i)
-        EXPECT_GE(printed[i].at - printed[i - 1].at, 1.0 - 1e-9) << printed[i].line.toStdString();
-    int last = -1;
-    for (const TPrinted& line : printed) {
-        const int percent = PercentOf(line.line);
-        EXPECT_GE(percent, last);
-        last = percent;
-    }
-    EXPECT_TRUE(printed.back().line.startsWith(QStringLiteral("Progresso: 100% — concluído em ")))
-        << printed.back().line.toStdString();
-}
-
-TEST(ProgressLinesTest, QuietGivesALineAsTheFigureReachesEachWhole5PercentAndTheFinalState)
+TEST(ProgressLinesTest, AtMostOneLineASecondRisingToTheFinalState)
 {
     for (bool succeed : {true, false}) {
         SCOPED_TRACE(succeed ? "done" : "failed");
-        const TJobRun run = RunJob(true, succeed);
-        // The figure at each line where it entered a step of 5% it had not reached.
-        std::vector<int> expected;
-        int step = 0;
-        for (int percent : run.percents) {
-            if (percent / 5 > step) {
-                expected.push_back(percent);
-                step = percent / 5;
-            }
+        const TJobRun run = RunJob(succeed);
+        const std::vector<TPrinted>& printed = run.printed;
+        ASSERT_GE(printed.size(), succeed ? 6u : 3u);
+        for (size_t i = 1; i + 1 < printed.size(); ++i)
+            EXPECT_GE(printed[i].at - printed[i - 1].at, 1.0 - 1e-9) << printed[i].line.toStdString();
+        int last = -1;
+        for (size_t i = 0; i + 1 < printed.size(); ++i) {
+            const int percent = PercentOf(printed[i].line);
+            EXPECT_GE(percent, last) << printed[i].line.toStdString();
+            last = percent;
         }
-        ASSERT_GE(expected.size(), 3u);
-        ASSERT_EQ(run.printed.size(), expected.size() + 1);
-        for (size_t i = 0; i < expected.size(); ++i)
-            EXPECT_EQ(PercentOf(run.printed[i].line), expected[i]) << run.printed[i].line.toStdString();
-        const QString end
-            = succeed ? QStringLiteral("Progresso: 100% — concluído") : QStringLiteral("Progresso: Falhou — parou em ");
-        EXPECT_TRUE(run.printed.back().line.startsWith(end)) << run.printed.back().line.toStdString();
+        const QString end = succeed ? QStringLiteral("Progresso: 100% — concluído em ")
+                                    : QStringLiteral("Progresso: Falhou — parou em %1%").arg(run.percents.back());
+        EXPECT_TRUE(printed.back().line.startsWith(end)) << printed.back().line.toStdString();
     }
 }
 
@@ -122,7 +104,7 @@ TEST(ProgressLinesTest, ARunRefusedBeforeItStartedTellsOnlyThatItFailedAtNothing
 {
     TJobProgress progress([] { return 7.0; });
     std::vector<QString> printed;
-    TProgressLines lines(progress, false, [&printed](const QString& line) { printed.push_back(line); });
+    TProgressLines lines(progress, [&printed](const QString& line) { printed.push_back(line); });
     lines.Tick();
     lines.Final();
     EXPECT_TRUE(printed.empty());
