@@ -75,7 +75,7 @@ QStringList FilesBesideWithSuffix(const QString& path, const QString& suffix)
     QStringList found;
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
         if (name.startsWith(prefix) && name.size() > prefix.size())
-            found << folder.filePath(name);
+            found << QDir::toNativeSeparators(folder.filePath(name));
     }
     return found;
 }

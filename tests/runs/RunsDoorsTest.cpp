@@ -102,8 +102,8 @@ TEST_F(RunsDoorsTest, TheWindowAndTheCommandLineSendTheSameRequests)
     ASSERT_EQ(Boxes(dialogs), (TBoxes{{runs::RestoreSucceeded, QStringLiteral("OK"), TMessageKind::Information}}));
     const std::vector<TRecordedStart> windowToNew = recorder.recorded;
     const QString lineNew = Folder() + QStringLiteral("NOVA2.FDB");
-    const std::vector<TRecordedStart> lineToNew
-        = commandLine({QStringLiteral("--restore"), backupFile, QStringLiteral("--database"), lineNew});
+    const std::vector<TRecordedStart> lineToNew = commandLine(
+        {QStringLiteral("--restore"), backupFile, QStringLiteral("--database"), lineNew, QStringLiteral("--create")});
     ASSERT_EQ(windowToNew.size(), 1u);
     EXPECT_EQ(Comparable(lineToNew, lineNew), Comparable(windowToNew, windowNew));
     EXPECT_EQ(testserver::CountRows(lineNew, QStringLiteral("CLIENTES")), 20);
