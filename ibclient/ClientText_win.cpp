@@ -10,6 +10,11 @@
 #include <limits>
 #include <vector>
 
+void PrepareClientTextLocale()
+{
+    // The ANSI code page is the system's: nothing to choose.
+}
+
 QByteArray ToClientText(const QString& text)
 {
     if (text.isEmpty())

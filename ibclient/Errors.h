@@ -170,7 +170,10 @@ gds::Status CheckStatus(gds::Status errCode, bool raiseError);
 // hexadecimal; anything else raises EConvertError.
 int StrToInt(const QString& text);
 
-// 8-bit text across the client library, one byte per character: the system's
-// ANSI code page on Windows, the locale's encoding elsewhere.
+// 8-bit text across the client library: the system's ANSI code page on
+// Windows, one byte per character; UTF-8 elsewhere, whatever the locale.
 QByteArray ToClientText(const QString& text);
 QString FromClientText(const char* text);
+// Makes the process's character type the one that text is in, before the
+// client library is loaded (Unix: UTF-8 when the environment gives none).
+void PrepareClientTextLocale();

@@ -218,6 +218,7 @@ void TDynamicLibrary::LoadIBLibrary()
     // A new load starts from nothing: no entry of an earlier load survives it.
     FreeIBLibrary();
     OtherBitnessRecord().reset();
+    PrepareClientTextLocale();
     // A file of the other bitness is passed over (Windows' loader would not go
     // on by itself); the first one is told when no candidate loads.
     std::optional<TOtherBitnessLibrary> otherBitness;

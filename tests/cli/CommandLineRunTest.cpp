@@ -3,206 +3,7 @@
 // closed, against the private server. Its exit code, its lines, its log file,
 // and what it leaves in the backup folder.
 
-#include "SmallVolume.h"
-#include "TestServer.h"
-
-#include "core/AppPaths.h"
-#include "core/BackupArchive.h"
-#include "core/BackupFile.h"
-#include "core/RunLock.h"
-#include "ibclient/Database.h"
-#include "ibclient/StringList.h"
-#include "runs/RestoreRoad.h"
-#include "runs/RestoreSteps.h"
-
-#include <QDate>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
-
-#include <gtest/gtest.h>
-
-namespace {
-
-// Text as lines end on this machine, without the byte-order mark that starts
-// a log file on Windows.
-QString Text(const QByteArray& bytes)
-{
-    QString text = QString::fromUtf8(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
-struct TRun {
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
-
-// Runs the program with arguments, as the Task Scheduler or cron would (or
-// another program, with its own arguments, that runs it).
-TRun RunProgram(const QStringList& arguments, const QString& password = testserver::Password(),
-    const QString& runner = QString(), const QStringList& runnerArguments = {})
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("ZUR_PASSWORD"), password);
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.setStandardInputFile(QProcess::nullDevice());
-    if (runner.isEmpty())
-        program.start(QStringLiteral(ZUR_EXECUTABLE), arguments);
-    else
-        program.start(runner, runnerArguments);
-    EXPECT_TRUE(program.waitForStarted());
-    EXPECT_TRUE(program.waitForFinished(300000));
-    TRun run;
-    run.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-    run.output = Text(program.readAllStandardOutput());
-    run.errors = Text(program.readAllStandardError());
-    return run;
-}
-
-// Runs the program as cron runs it: an environment of PATH alone (and the
-// client library that the test rig names, where it names one), the working
-// folder "/", no display, standard input closed.
-TRun RunScheduled(const QStringList& arguments)
-{
-    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
-    QProcessEnvironment environment;
-    for (const char* name : {"PATH", "ZUR_CLIENT_LIBRARY", "ZUR_BRIDGE_MARKS", "SystemRoot", "WINDIR"}) {
-        if (system.contains(QString::fromLatin1(name)))
-            environment.insert(QString::fromLatin1(name), system.value(QString::fromLatin1(name)));
-    }
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(QStringLiteral("/"));
-    program.setStandardInputFile(QProcess::nullDevice());
-    program.start(QStringLiteral(ZUR_EXECUTABLE), arguments);
-    EXPECT_TRUE(program.waitForStarted());
-    EXPECT_TRUE(program.waitForFinished(300000));
-    TRun run;
-    run.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-    run.output = Text(program.readAllStandardOutput());
-    run.errors = Text(program.readAllStandardError());
-    return run;
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QString Rows(const QString& table, int rows)
-{
-    return QStringLiteral("create table %1 (ID integer, NAME varchar(40));\ncommit;\nset term ^ ;\n"
-                          "execute block as declare i integer = 0; begin while (i < %2) do begin\n"
-                          "insert into %1 values (:i, 'linha ' || :i); i = i + 1; end end^\nset term ; ^\n")
-        .arg(table)
-        .arg(rows);
-}
-
-// The progress lines of a run's standard output.
-QStringList ProgressLines(const QString& output)
-{
-    return output.split(u'\n').filter(QRegularExpression(QStringLiteral("^Progresso: ")));
-}
-
-QString Stamp(const QDate& date)
-{
-    return date.toString(QStringLiteral("yyyyMMdd"));
-}
-
-// A log's lines without the time each starts with; a line without its time
-// fails the test.
-const QRegularExpression TimedLine(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d (.*)$"));
-QStringList Untimed(const QString& log)
-{
-    QStringList lines = log.split(u'\n');
-    EXPECT_EQ(lines.takeLast(), QString()) << "the log's last line has no end";
-    for (QString& line : lines) {
-        const QRegularExpressionMatch match = TimedLine.match(line);
-        EXPECT_TRUE(match.hasMatch()) << line.toStdString();
-        line = match.captured(1);
-    }
-    return lines;
-}
-
-// The percent of each progress line.
-QList<int> Percentages(const QStringList& lines)
-{
-    QList<int> percentages;
-    for (const QString& line : lines)
-        percentages << QRegularExpression(QStringLiteral("^Progresso: (\\d+)%")).match(line).captured(1).toInt();
-    return percentages;
-}
-
-class CommandLineRunTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = testserver::NewFolder(QStringLiteral("cli-") + QString::fromLatin1(info->name()));
-        database = folder + QStringLiteral("DADOS.FDB");
-        destination = folder + QStringLiteral("backups") + PathSeparator();
-        QDir().mkpath(destination);
-        todays = destination + QStringLiteral("DADOS") + Stamp(QDate::currentDate()) + QStringLiteral(".BKP");
-        // Beside none of the run's files, which the tests count.
-        passwordFile = secrets.filePath(QStringLiteral("senha"));
-        WriteFile(passwordFile, testserver::Password().toUtf8() + "\n");
-    }
-
-    QStringList Backup(const QStringList& more = {}) const
-    {
-        return QStringList{QStringLiteral("--backup"), QStringLiteral("--server"), testserver::ServerText(),
-                   QStringLiteral("--database"), database, QStringLiteral("--dest"), destination}
-        + more;
-    }
-
-    // Backup() as a scheduler's line gives it: the password from a file.
-    QStringList Scheduled(const QStringList& more = {}) const
-    {
-        return Backup({QStringLiteral("--password-file"), passwordFile}) + more;
-    }
-
-    // The one log file of today's runs in the default folder.
-    QString LogText() const
-    {
-        const QStringList logs = QDir(destination + QStringLiteral("logs"))
-                                     .entryList(QDir::Files)
-                                     .filter(QStringLiteral("-") + Stamp(QDate::currentDate()) + u'-');
-        EXPECT_EQ(logs.size(), 1) << logs.join(u' ').toStdString();
-        return logs.isEmpty() ? QString() : Text(ReadFile(destination + QStringLiteral("logs/") + logs.first()));
-    }
-
-    QStringList FilesIn(const QString& path) const { return QDir(path).entryList(QDir::Files, QDir::Name); }
-
-    QString folder;
-    QString database;
-    QString destination;
-    QString todays;
-    QTemporaryDir secrets;
-    QString passwordFile;
-};
-
-} // namespace
+#include "CommandLineRunSupport.h"
 
 TEST_F(CommandLineRunTest, AScheduledRunMakesAProvedBackupAndItsLog)
 {
@@ -642,143 +443,30 @@ TEST_F(CommandLineRunTest, ARestoreFollowsTheRestoreRoadAndRefusesADatabaseInUse
     EXPECT_EQ(testserver::CountRows(copy, QStringLiteral("CLIENTES")), 20);
 }
 
-TEST_F(CommandLineRunTest, TheLogHoldsTheServersLinesOfTheBackupTheProofAndTheRestore)
+TEST_F(CommandLineRunTest, AFolderWithAccentsIsBackedUpWithoutALocale)
 {
-    // Large enough that the proof takes a few seconds.
-    testserver::CreateDatabase(database, Rows(QStringLiteral("GRANDE"), 600000));
-    const QString backupLog = folder + QStringLiteral("backup.log");
+    // Windows converts through its ANSI code page, which no environment
+    // changes (the accented folder test of the Windows build shows it).
+    if (PathSeparator() == QStringLiteral("\\"))
+        GTEST_SKIP() << "the locale is the Unix client's";
+    // Made in a plain folder, then the folder renamed: the tools that make it
+    // need no locale of their own.
+    const QString plain = folder + QStringLiteral("simples");
+    const QString accented = folder + QStringLiteral("acentuação");
+    QDir().mkpath(plain);
+    testserver::CreateDatabase(
+        plain + PathSeparator() + QStringLiteral("DADOS.FDB"), Rows(QStringLiteral("CLIENTES"), 7));
+    ASSERT_TRUE(QDir().rename(plain, accented));
+    const QString path = accented + PathSeparator() + QStringLiteral("DADOS.FDB");
 
-    const TRun backup = RunProgram(Backup({QStringLiteral("--progress"), QStringLiteral("--log"), backupLog}));
+    // As cron runs it: no LANG, no LC_ALL, no LC_CTYPE.
+    const TRun run = RunScheduled({QStringLiteral("--backup"), QStringLiteral("--quiet"), QStringLiteral("--server"),
+        testserver::ServerText(), QStringLiteral("--database"), path, QStringLiteral("--dest"), destination,
+        QStringLiteral("--password-file"), passwordFile});
 
-    ASSERT_EQ(backup.exitCode, 0) << backup.errors.toStdString();
-    // The server's verbose lines of the backup, then of the proof under its own line.
-    const QString provingLine = QStringLiteral("Verificando o backup: restaurando-o numa base de teste...");
-    const QStringList lines = Untimed(Text(ReadFile(backupLog)));
-    const auto proving = lines.indexOf(provingLine);
-    ASSERT_GT(proving, 0);
-    EXPECT_FALSE(lines.mid(0, proving).filter(QStringLiteral("gbak:    writing data for table GRANDE")).isEmpty());
-    const QStringList proof = lines.mid(proving + 1).filter(QRegularExpression(QStringLiteral("^gbak:")));
-    EXPECT_FALSE(proof.filter(QStringLiteral("restoring data for table GRANDE")).isEmpty()) << lines.size();
-    EXPECT_FALSE(proof.filter(QStringLiteral("finishing, closing, and going home")).isEmpty());
-    // The progress goes on through the proof as through the backup: lines
-    // after the proof's own on standard output, above where the backup left
-    // it and rising, before the final state.
-    const QStringList output = backup.output.split(u'\n', Qt::SkipEmptyParts);
-    const auto provingOut = output.indexOf(provingLine);
-    ASSERT_GT(provingOut, 0);
-    const QRegularExpression going(QStringLiteral("^Progresso: \\d+%(?! — concluído)"));
-    const QList<int> before = Percentages(output.mid(0, provingOut).filter(going));
-    const QList<int> during = Percentages(output.mid(provingOut + 1).filter(going));
-    // (The proof lasts a second or two: a line a second gives one at least.)
-    ASSERT_GE(during.size(), 1) << backup.output.toStdString();
-    for (qsizetype i = 1; i < during.size(); ++i)
-        EXPECT_GE(during[i], during[i - 1]) << backup.output.toStdString();
-    ASSERT_FALSE(before.isEmpty()) << backup.output.toStdString();
-    EXPECT_GT(during.first(), before.last()) << backup.output.toStdString();
-    EXPECT_TRUE(output.at(output.size() - 2).startsWith(QStringLiteral("Progresso: 100% — concluído em ")));
-
-    // The restore over the database: its log holds the server's lines too.
-    const QString restoreLog = folder + QStringLiteral("restore.log");
-    const TRun restore = RunProgram({QStringLiteral("--restore"), todays, QStringLiteral("--server"),
-        testserver::ServerText(), QStringLiteral("--database"), database, QStringLiteral("--log"), restoreLog});
+    ASSERT_EQ(run.exitCode, 0) << run.output.toStdString() << run.errors.toStdString();
+    const TRun restore = RunScheduled({QStringLiteral("--restore"), todays, QStringLiteral("--server"),
+        testserver::ServerText(), QStringLiteral("--database"), accented + PathSeparator() + QStringLiteral("NOVA.FDB"),
+        QStringLiteral("--create"), QStringLiteral("--password-file"), passwordFile});
     ASSERT_EQ(restore.exitCode, 0) << restore.output.toStdString() << restore.errors.toStdString();
-    const QString restored = Text(ReadFile(restoreLog));
-    EXPECT_TRUE(restored.contains(QLatin1String("restoring data for table GRANDE"))) << restored.toStdString();
-    EXPECT_TRUE(restored.contains(QLatin1String("gbak:finishing, closing, and going home")));
-    EXPECT_EQ(testserver::CountRows(database, QStringLiteral("GRANDE")), 600000);
-}
-
-// Two runs appended to one log: each starts with its header and ends with
-// its outcome, every line timed, the password nowhere.
-TEST_F(CommandLineRunTest, OneLogOfTwoRunsTellsThemApart)
-{
-    testserver::CreateDatabase(database, Rows(QStringLiteral("CLIENTES"), 10));
-    const QString logFile = folder + QStringLiteral("zur.log");
-    const QStringList backupArguments = Scheduled({QStringLiteral("--quiet"), QStringLiteral("--log"), logFile});
-    const QStringList restoreArguments = {QStringLiteral("--restore"), todays, QStringLiteral("--server"),
-        testserver::ServerText(), QStringLiteral("--database"), database, QStringLiteral("--password-file"),
-        passwordFile, QStringLiteral("--quiet"), QStringLiteral("--log"), logFile};
-
-    ASSERT_EQ(RunScheduled(backupArguments).exitCode, 0);
-    ASSERT_EQ(RunScheduled(restoreArguments).exitCode, 0);
-
-    const QString text = Text(ReadFile(logFile));
-    EXPECT_FALSE(text.contains(testserver::Password()));
-    const QStringList lines = Untimed(text);
-    QList<qsizetype> starts;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (lines[i].startsWith(QStringLiteral("======== Z.U.R. - Assistente de Backup ")))
-            starts << i;
-    }
-    ASSERT_EQ(starts, (QList<qsizetype>{0, starts.value(1)}));
-    struct TPart {
-        QStringList lines;
-        QStringList arguments;
-        const char* action;
-        QString success;
-    };
-    const std::vector<TPart> parts = {
-        {lines.mid(0, starts[1]), backupArguments, "Execução: backup",
-            QStringLiteral("Backup realizado com sucesso !!! ") + todays},
-        {lines.mid(starts[1]), restoreArguments, "Execução: restauração",
-            QStringLiteral("Backup Restaurado com Sucesso !!! ") + database},
-    };
-    for (const TPart& part : parts) {
-        SCOPED_TRACE(part.action);
-        ASSERT_GE(part.lines.size(), 10);
-        EXPECT_TRUE(part.lines[1].startsWith(QStringLiteral("Linha de comando: ")));
-        EXPECT_TRUE(part.lines[1].endsWith(u' ' + part.arguments.join(u' '))) << part.lines[1].toStdString();
-        for (const QString& header :
-            {QString::fromUtf8(part.action), QStringLiteral("Servidor: ") + testserver::ServerText(),
-                QStringLiteral("Base de dados: ") + database, QStringLiteral("Usuário: ") + testserver::User(),
-                QStringLiteral("Senha: do arquivo ") + passwordFile, QStringLiteral("Backup: ") + todays})
-            EXPECT_TRUE(part.lines.mid(2, 7).contains(header)) << header.toStdString();
-        EXPECT_TRUE(part.lines.contains(part.success));
-        EXPECT_TRUE(part.lines.last().startsWith(QStringLiteral("Resultado: código de saída 0 (concluído), ")))
-            << part.lines.last().toStdString();
-    }
-}
-
-TEST_F(CommandLineRunTest, ABackupKilledInItsProofLeavesNothingAfterTheNextRun)
-{
-    testserver::CreateDatabase(database, Rows(QStringLiteral("GRANDE"), 600000));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ZUR_PASSWORD"), testserver::Password());
-    QProcess killed;
-    killed.setProcessEnvironment(environment);
-    killed.setStandardInputFile(QProcess::nullDevice());
-    killed.start(QStringLiteral(ZUR_EXECUTABLE), Backup());
-    ASSERT_TRUE(killed.waitForStarted());
-    // Killed while the proof's scratch database is written beside the database.
-    const auto scratchGrowing = [&] {
-        const QStringList scratch = ScratchDatabasesBeside(database);
-        return !scratch.isEmpty() && QFileInfo(scratch.first()).size() > 8 * 1024 * 1024;
-    };
-    QElapsedTimer waited;
-    waited.start();
-    while (!scratchGrowing() && waited.elapsed() < 60000 && killed.state() == QProcess::Running)
-        QThread::msleep(20);
-    ASSERT_TRUE(scratchGrowing()) << killed.readAll().toStdString();
-    killed.kill();
-    killed.waitForFinished();
-    // The server may finish the proof's restore of a program that is gone.
-    qint64 last = -1;
-    for (int still = 0, i = 0; still < 10 && i < 600; ++i) {
-        qint64 size = 0;
-        for (const QString& scratch : ScratchDatabasesBeside(database))
-            size += QFileInfo(scratch).size();
-        still = size == last ? still + 1 : 0;
-        last = size;
-        QThread::msleep(100);
-    }
-    ASSERT_FALSE(ScratchDatabasesBeside(database).isEmpty());
-
-    const TRun next = RunProgram(Backup());
-
-    ASSERT_EQ(next.exitCode, 0) << next.output.toStdString() << next.errors.toStdString();
-    EXPECT_TRUE(next.output.contains(QStringLiteral("Encontrada a base de teste "))) << next.output.toStdString();
-    // Beside the database, nothing of either run.
-    EXPECT_EQ(QDir(folder).entryList({QStringLiteral("DADOS.FDB*")}, QDir::AllEntries | QDir::Hidden | QDir::System),
-        QStringList{QStringLiteral("DADOS.FDB")});
-    EXPECT_EQ(PartialBackupsOf(todays), QStringList());
 }

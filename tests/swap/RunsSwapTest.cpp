@@ -246,10 +246,11 @@ void RunsSwapTest::KillAtEachPhase(const QString& folder, bool noLinks)
         }
         // With hard links a database is at the path whatever was stopped;
         // without them, a kill between the two renames leaves it aside.
-        if (!noLinks)
+        if (!noLinks) {
             EXPECT_TRUE(QFileInfo::exists(destination)) << "no database at " << destination.toStdString();
-        else if (phase == "set-aside" && c.kill == TKill::Program)
+        } else if (phase == "set-aside" && c.kill == TKill::Program) {
             EXPECT_FALSE(QFileInfo::exists(destination)) << "the road took no two renames";
+        }
 
         // The program again: before anything else, it puts right what was left.
         TRecordingSink next;
@@ -272,8 +273,9 @@ void RunsSwapTest::KillAtEachPhase(const QString& folder, bool noLinks)
         const QStringList putRight = next.lines.filter(QRegularExpression(QStringLiteral("^Encontrad")));
         EXPECT_EQ(!putRight.isEmpty(), c.leftovers) << next.lines.join(u'\n').toStdString() << "\n"
                                                     << output.toStdString();
-        if (n % 3 != 0)
+        if (n % 3 != 0) {
             EXPECT_EQ(putRight, next.lines);
+        }
         ExpectWhole(destination, c.holds);
         ExpectNoLeftovers(destination);
     }
