@@ -48,6 +48,26 @@ struct TRun {
     QString errors;
 };
 
+// Runs program with arguments in that environment and working folder (none:
+// this one's), its standard input closed, to its end.
+inline TRun RunToEnd(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+    const QString& folder = QString())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    if (!folder.isEmpty())
+        process.setWorkingDirectory(folder);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForStarted());
+    EXPECT_TRUE(process.waitForFinished(300000));
+    TRun run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.output = Text(process.readAllStandardOutput());
+    run.errors = Text(process.readAllStandardError());
+    return run;
+}
+
 // Runs the program with arguments, as the Task Scheduler or cron would (or
 // another program, with its own arguments, that runs it).
 inline TRun RunProgram(const QStringList& arguments, const QString& password = testserver::Password(),
@@ -57,20 +77,9 @@ inline TRun RunProgram(const QStringList& arguments, const QString& password = t
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
     environment.insert(QStringLiteral("ZUR_PASSWORD"), password);
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.setStandardInputFile(QProcess::nullDevice());
     if (runner.isEmpty())
-        program.start(QStringLiteral(ZUR_EXECUTABLE), arguments);
-    else
-        program.start(runner, runnerArguments);
-    EXPECT_TRUE(program.waitForStarted());
-    EXPECT_TRUE(program.waitForFinished(300000));
-    TRun run;
-    run.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-    run.output = Text(program.readAllStandardOutput());
-    run.errors = Text(program.readAllStandardError());
-    return run;
+        return RunToEnd(QStringLiteral(ZUR_EXECUTABLE), arguments, environment);
+    return RunToEnd(runner, runnerArguments, environment);
 }
 
 // Runs the program as cron runs it: an environment of PATH alone (and the
@@ -84,18 +93,7 @@ inline TRun RunScheduled(const QStringList& arguments)
         if (system.contains(QString::fromLatin1(name)))
             environment.insert(QString::fromLatin1(name), system.value(QString::fromLatin1(name)));
     }
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(QStringLiteral("/"));
-    program.setStandardInputFile(QProcess::nullDevice());
-    program.start(QStringLiteral(ZUR_EXECUTABLE), arguments);
-    EXPECT_TRUE(program.waitForStarted());
-    EXPECT_TRUE(program.waitForFinished(300000));
-    TRun run;
-    run.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-    run.output = Text(program.readAllStandardOutput());
-    run.errors = Text(program.readAllStandardError());
-    return run;
+    return RunToEnd(QStringLiteral(ZUR_EXECUTABLE), arguments, environment, QStringLiteral("/"));
 }
 
 inline QByteArray ReadFile(const QString& path)
