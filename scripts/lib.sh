@@ -44,3 +44,20 @@ zur_install_packages() {
 }
 
 ZUR_XVFB_ARGS=(-a -s "-screen 0 1024x768x24 -dpi 96")
+
+# The Debian mirror that this machine's apt sources use (ZUR_DEBIAN_MIRROR
+# overrides it).
+debian_mirror() {
+    if [ -n "${ZUR_DEBIAN_MIRROR:-}" ]; then
+        echo "$ZUR_DEBIAN_MIRROR"
+        return
+    fi
+    local uri
+    uri="$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
+        awk '/^URIs:/ { for (i = 2; i <= NF; i++) if ($i !~ /security/) { print $i; exit } }')"
+    if [ -z "$uri" ]; then
+        uri="$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+            awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\// && $i !~ /security/) { print $i; exit } }')"
+    fi
+    echo "${uri:-http://deb.debian.org/debian}"
+}
